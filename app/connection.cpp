@@ -1,0 +1,97 @@
+#include "app/mainwindow.h"
+
+#include "ui_mainwindow.h"
+
+#include <QCloseEvent>
+#include <QSerialPortInfo>
+#include <QThread>
+
+namespace {
+
+// The name to open is what comes before the first space of the list entry.
+QString portNameOf(const QString &entry)
+{
+    const int space = entry.indexOf(QLatin1Char(' '));
+    return space < 0 ? entry : entry.left(space);
+}
+
+} // namespace
+
+void MainWindow::fillPortList()
+{
+    ui->comboPort->clear();
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &port : ports)
+        ui->comboPort->addItem(port.portName() + QStringLiteral(" | ") + port.description());
+}
+
+void MainWindow::on_refreshButton_clicked()
+{
+    fillPortList();
+}
+
+void MainWindow::on_buttonConnect_clicked()
+{
+    pollTimer.stop();
+    testTimer.stop();
+    if (serialPort.isOpen()) {
+        ui->buttonConnect->setText(QStringLiteral("Подключиться"));
+        closeConnection();
+    } else {
+        const QString name = portNameOf(ui->comboPort->currentText());
+        const QSerialPortInfo info(name);
+        // Pseudo-terminals are never enumerated; open those by the name as given.
+        if (!info.isNull())
+            serialPort.setPort(info);
+        else
+            serialPort.setPortName(name);
+        serialPort.setDataBits(QSerialPort::Data8);
+        serialPort.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
+        serialPort.setStopBits(QSerialPort::OneStop);
+        serialPort.setParity(QSerialPort::OddParity);
+        serialPort.setReadBufferSize(255);
+        if (!name.isEmpty() && serialPort.open(QIODevice::ReadWrite)) {
+            serialPort.setTextModeEnabled(false);
+            ui->buttonConnect->setText(QStringLiteral("Отключиться"));
+            workerThread->start(QThread::InheritPriority);
+            emit portOpen();
+        }
+    }
+    changeControlsEnabled();
+}
+
+// Closes the port and waits for the worker thread, so that a quick reconnect
+// finds the thread stopped and starts it afresh.
+void MainWindow::closeConnection()
+{
+    serialPort.close();
+    workerThread->quit();
+    workerThread->wait();
+    emit portClose();
+}
+
+void MainWindow::closeEvent(QCloseEvent *event)
+{
+    if (serialPort.isOpen())
+        closeConnection();
+    endTestRun();
+    event->accept();
+}
+
+void MainWindow::changeControlsEnabled()
+{
+    const bool open = serialPort.isOpen();
+    ui->refreshButton->setEnabled(!open);
+    ui->comboPort->setEnabled(!open);
+    const auto connectionControls = {
+        ui->buttonFactoryMode,     ui->startButton,           ui->readConfig,
+        ui->buttonReadProbeType,   ui->buttonWriteProbeType,  ui->buttonReadDeviceInfo,
+        ui->buttonWriteDeviceInfo, ui->buttonFirstPoint,      ui->buttonSecondPoint,
+        ui->buttonReadADC,         ui->buttonWriteADC,        ui->buttonClearEEPROM,
+        ui->buttonFactoryResetSettings, ui->buttonSaveFactorySettings,
+        ui->buttonReadRefAndMeas,  ui->buttonWriteRefAndMeas, ui->pushButtonStartTesting};
+    for (QPushButton *control : connectionControls)
+        control->setEnabled(open);
+    ui->stopButton->setEnabled(false);
+    ui->pushButtonStopTesting->setEnabled(false);
+}

@@ -1,0 +1,71 @@
+#include "app/mainwindow.h"
+
+#include "debug/debugwindow.h"
+#include "link/serialworker.h"
+#include "link/statusstyle.h"
+#include "ui_mainwindow.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QThread>
+
+MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
+{
+    ui->setupUi(this);
+    QDir::current().mkdir(QStringLiteral("configs"));
+    testLogFile = new QFile;
+    fillPortList();
+
+    pollTimer.setInterval(3000);
+    noAnswerTimer.setInterval(5000);
+    testTimer.setInterval(2000);
+    connect(&pollTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
+    connect(&testTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
+    connect(&noAnswerTimer, &QTimer::timeout, this, &MainWindow::notAnswered);
+
+    ui->comboGradType->setCurrentIndex(0);
+    changeControlsEnabled();
+    catalogue = SensorCatalogue::standard();
+    // Selecting index 0 above changed nothing, so run the sensor handlers once
+    // now that the tables exist.
+    emit ui->comboGradType->currentIndexChanged(0);
+
+    worker = new SerialWorker(&serialPort);
+    debugWindow = new DebugWindow(this, worker, &serialPort);
+    connect(worker, &SerialWorker::styleChanged, this, &MainWindow::changeStatusLabel);
+    connect(worker, &SerialWorker::packetTransmited, this, &MainWindow::waitPacket);
+
+    workerThread = new QThread(this);
+    worker->moveToThread(workerThread);
+    connect(workerThread, &QThread::started, worker, &SerialWorker::doWork);
+    connect(workerThread, &QThread::finished, worker, &SerialWorker::stop);
+    connect(worker, &SerialWorker::receiveEnd, this, &MainWindow::commandProcessing);
+
+    statusLabel.setFixedWidth(150);
+    statusLabel.setAlignment(Qt::AlignHCenter);
+    statusLabel.setText(QStringLiteral("NONE"));
+    statusLabel.setStyleSheet(StatusStyle::initialSheet());
+    worker->setStatusLabel(&statusLabel);
+    ui->statusBar->addWidget(&statusLabel, 0);
+
+    ui->tabWidget->setCurrentIndex(0);
+    ui->CurrentDate->setDate(QDate::currentDate());
+}
+
+MainWindow::~MainWindow()
+{
+    endTestRun();
+    // The worker may only go once its thread has stopped running its slots.
+    workerThread->quit();
+    workerThread->wait();
+    delete worker;
+    worker = nullptr;
+    delete testLogFile;
+    delete ui;
+}
+
+void MainWindow::on_debugMode_triggered()
+{
+    debugWindow->show();
+}

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "catalogue/sensorcatalogue.h"
+
+#include <QByteArray>
+#include <QLabel>
+#include <QMainWindow>
+#include <QSerialPort>
+#include <QStringList>
+#include <QTimer>
+
+class QFile;
+class QThread;
+class DebugWindow;
+class SerialWorker;
+
+namespace Ui {
+class MainWindow;
+}
+
+// The configurator's one main window. Its slot definitions are split by
+// subsystem: connection and status in app/, requests, replies and polling in
+// device/, the sensor lists in catalogue/, test runs in testlog/.
+class MainWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit MainWindow(QWidget *parent = nullptr);
+    ~MainWindow() override;
+
+signals:
+    void portOpen();
+    void portClose();
+
+private slots:
+    void notAnswered();
+    void on_buttonConnect_clicked();
+    void runCommandOne();
+    void on_tabWidget_currentChanged(int index);
+    void on_startButton_clicked();
+    void on_stopButton_clicked();
+    void on_comboGradType_currentIndexChanged(int kind);
+    void on_comboGradName_currentIndexChanged(int position);
+    void on_refreshButton_clicked();
+    void on_pushButtonStartTesting_clicked();
+    void on_pushButtonStopTesting_clicked();
+    void on_debugMode_triggered();
+    void on_buttonReadProbeType_clicked();
+    void on_buttonWriteProbeType_clicked();
+    void on_buttonFirstPoint_clicked();
+    void on_buttonSecondPoint_clicked();
+    void on_buttonWriteFixedCurrent_clicked();
+    void on_buttonReadADC_clicked();
+    void on_buttonWriteADC_clicked();
+    void on_buttonReadDeviceInfo_clicked();
+    void on_buttonWriteDeviceInfo_clicked();
+    void on_readConfig_clicked();
+    void on_buttonClearEEPROM_clicked();
+    void on_buttonSaveFactorySettings_clicked();
+    void on_buttonFactoryResetSettings_clicked();
+    void on_buttonFactoryMode_clicked();
+    void on_buttonReadRefAndMeas_clicked();
+    void on_buttonWriteRefAndMeas_clicked();
+    void on_buttonReadCJ_clicked();
+    void on_buttonWriteCJ_clicked();
+    void commandProcessing(QByteArray data);
+    void changeStatusLabel(QStringList style);
+    void waitPacket();
+
+protected:
+    void closeEvent(QCloseEvent *event) override;
+
+private:
+    // Connection (app/connection.cpp)
+    void changeControlsEnabled();
+    void fillPortList();
+    void closeConnection();
+
+    // Status indicator (app/statusindicator.cpp)
+    void setStatusColour(const QString &colour, const QString &word);
+
+    // Requests and replies (device/)
+    void send(const QByteArray &request);
+    bool reportResultCode(const QByteArray &reply);
+    void decodeReply(quint8 command, const QByteArray &data);
+    void showLiveValues(const QByteArray &data);
+    void showProbeType(const QByteArray &data);
+    void showDeviceInfo(const QByteArray &data);
+    void showRefAndMeas(const QByteArray &data);
+    void showUnlockAnswer(const QByteArray &data);
+
+    // Test runs (testlog/)
+    void logLiveValues(const QList<double> &values);
+    void endTestRun();
+
+    Ui::MainWindow *ui;
+    SerialWorker *worker = nullptr;
+    QSerialPort serialPort;
+    QThread *workerThread = nullptr;
+    QLabel statusLabel;
+    QTimer pollTimer;
+    QTimer testTimer;
+    QTimer noAnswerTimer;
+    SensorCatalogue catalogue;
+    QFile *testLogFile = nullptr;
+    DebugWindow *debugWindow = nullptr;
+    bool testRunning = false;
+};

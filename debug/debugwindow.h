@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QDialog>
+
+class QSerialPort;
+class SerialWorker;
+
+namespace Ui {
+class DebugWindow;
+}
+
+// The manual packet window: composes requests or writes raw bytes by hand,
+// and shows the last request and reply of all traffic.
+class DebugWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    static constexpr int RawGroupPauseMs = 8;
+
+    DebugWindow(QWidget *parent, SerialWorker *worker, QSerialPort *port);
+    ~DebugWindow() override;
+
+private slots:
+    void on_sendButton_clicked();
+    void changeEnabled();
+    void on_manualSendButton_clicked();
+
+private:
+    Ui::DebugWindow *ui;
+    SerialWorker *worker;
+    QSerialPort *port;
+};

@@ -1,0 +1,48 @@
+#include "link/porterrors.h"
+
+#include <QApplication>
+#include <QMessageBox>
+
+QString portErrorMessage(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::PermissionError:
+        return QStringLiteral("Доступ запрещен");
+    case QSerialPort::OpenError:
+        return QStringLiteral("При открытии порта возникла ошибка");
+    case QSerialPort::ParityError:
+        return QStringLiteral("Ошибка четности");
+    case QSerialPort::FramingError:
+        return QStringLiteral("Ошибка фрейма");
+    case QSerialPort::WriteError:
+        return QStringLiteral("Ошибка записи");
+    case QSerialPort::ResourceError:
+        return QStringLiteral("Соединение с модемом потеряно");
+    case QSerialPort::UnsupportedOperationError:
+        return QStringLiteral("Неподдерживаемая операция");
+    case QSerialPort::UnknownError:
+        return QStringLiteral("Неизвестная ошибка");
+    case QSerialPort::TimeoutError:
+        return QStringLiteral("Превышено время ожидания");
+    case QSerialPort::NotOpenError:
+        return QStringLiteral("Ошибка подключения к модему");
+    default:
+        return {};
+    }
+}
+
+void PortErrorReporter::report(const QString &message)
+{
+    if (message.isEmpty())
+        return;
+    pending.append(message);
+    if (showing)
+        return;
+    showing = true;
+    while (!pending.isEmpty()) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Ошибка порта"),
+                        pending.takeFirst(), QMessageBox::Ok, QApplication::activeWindow());
+        box.exec();
+    }
+    showing = false;
+}

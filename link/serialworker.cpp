@@ -1,0 +1,179 @@
+#include "link/serialworker.h"
+
+#include "link/framecodec.h"
+#include "link/porterrors.h"
+#include "link/portreader.h"
+#include "link/statusstyle.h"
+
+#include <QCoreApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QThread>
+#include <QTimer>
+
+SerialWorker::SerialWorker(QSerialPort *port, QObject *parent)
+    : QObject(parent), port(port), reader(new PortReader(port)),
+      errorReporter(new PortErrorReporter)
+{
+    qRegisterMetaType<QSerialPort::SerialPortError>();
+    // Bytes and filtered errors cross from the GUI thread to the worker thread.
+    connect(reader, &PortReader::bytesRead, this, &SerialWorker::waitAllBytes);
+    connect(reader, &PortReader::inputDiscarded, this, &SerialWorker::discardPending);
+    connect(reader, &PortReader::errorRaised, this, &SerialWorker::portError);
+    connect(this, &SerialWorker::portErrorText, errorReporter, &PortErrorReporter::report);
+}
+
+SerialWorker::~SerialWorker()
+{
+    stop();
+    delete reader;
+    delete errorReporter;
+}
+
+void SerialWorker::setStatusLabel(QLabel *label)
+{
+    statusLabel = label;
+    statusSheet = label ? label->styleSheet() : QString();
+}
+
+void SerialWorker::setDisplays(QLineEdit *txDataBox, QLineEdit *rxDataBox, QSpinBox *txCommandBox,
+                               QSpinBox *rxCommandBox)
+{
+    txData = txDataBox;
+    rxData = rxDataBox;
+    txCommand = txCommandBox;
+    rxCommand = rxCommandBox;
+}
+
+quint8 SerialWorker::computeCheckByte(const QByteArray &bytes)
+{
+    return FrameCodec::computeCheckByte(bytes);
+}
+
+QStringList SerialWorker::style(const char *colour, const char *word) const
+{
+    return StatusStyle::styleList(statusSheet, QLatin1String(colour), QLatin1String(word));
+}
+
+void SerialWorker::sendPackage(QByteArray request)
+{
+    if (request.size() < 2)
+        return;
+    if (!port->isOpen()) {
+        if (statusLabel) {
+            statusLabel->setStyleSheet(
+                StatusStyle::withColour(statusLabel->styleSheet(), QStringLiteral("red")));
+            statusLabel->setText(QStringLiteral("TX ERROR"));
+        }
+        return;
+    }
+    const QList<QByteArray> frames = FrameCodec::buildFrames(request);
+    for (int i = 0; i < frames.size(); ++i) {
+        if (i > 0)
+            QThread::usleep(FrameCodec::PayloadFrameDelayMs * 1000);
+        reader->discardInput();
+        port->write(frames.at(i));
+        // Without the flush both frames would leave together after the pause.
+        port->flush();
+    }
+    if (txCommand)
+        txCommand->setValue(quint8(request.at(1)));
+    if (txData)
+        txData->setText(FrameCodec::toHex(request.mid(2)));
+    emit styleChanged(style("green", "TX"));
+    emit packetTransmited();
+}
+
+void SerialWorker::doWork()
+{
+    connect(port, &QSerialPort::readyRead, reader, &PortReader::readAvailable);
+    connect(port, &QSerialPort::errorOccurred, reader, &PortReader::filterError);
+    pending.clear();
+    receiveTimer = new QTimer;
+    connect(receiveTimer, &QTimer::timeout, this, &SerialWorker::receivePackage);
+}
+
+void SerialWorker::stop()
+{
+    if (receiveTimer) {
+        receiveTimer->stop();
+        disconnect(receiveTimer, &QTimer::timeout, this, &SerialWorker::receivePackage);
+        delete receiveTimer;
+    }
+    receiveTimer = nullptr;
+    disconnect(port, &QSerialPort::readyRead, reader, &PortReader::readAvailable);
+    disconnect(port, &QSerialPort::errorOccurred, reader, &PortReader::filterError);
+    pending.clear();
+    // Bytes and errors of the connection that just ended must not reach the next one.
+    QCoreApplication::removePostedEvents(this);
+}
+
+void SerialWorker::discardPending()
+{
+    pending.clear();
+}
+
+void SerialWorker::waitAllBytes(QByteArray chunk)
+{
+    if (!receiveTimer || chunk.isEmpty())
+        return;
+    if (!receiveTimer->isActive()) {
+        showRxData(QString());
+        emit styleChanged(style("yellow", "RX"));
+    }
+    // Like the port's 255-byte read buffer: once it is full, nothing more is
+    // taken and the reply ends 300 ms after the last byte that fitted.
+    if (pending.size() >= MaxReplyBytes)
+        return;
+    pending.append(chunk.left(MaxReplyBytes - pending.size()));
+    receiveTimer->start(ReplySilenceMs);
+}
+
+void SerialWorker::receivePackage()
+{
+    if (receiveTimer)
+        receiveTimer->stop();
+    if (pending.isEmpty())
+        return;
+    const QByteArray received = pending;
+    pending.clear();
+
+    showRxData(FrameCodec::toHex(received));
+    const FrameCodec::Received frame = FrameCodec::acceptFrame(received);
+    if (!frame.checkByteOk)
+        emit styleChanged(style("red", "CheckByte Error"));
+    if (frame.outcome == FrameCodec::Outcome::BadPacket) {
+        emit styleChanged(style("red", "BAD PACKET"));
+        return;
+    }
+    if (frame.checkByteOk)
+        emit styleChanged(style("green", "SUCCESS"));
+
+    showRxCommand(frame.reply.size() >= 2 ? quint8(frame.reply.at(1)) : 0);
+    showRxData(FrameCodec::toHex(frame.reply.mid(2)));
+    emit receiveEnd(frame.reply);
+}
+
+void SerialWorker::portError(QSerialPort::SerialPortError error)
+{
+    const QString message = portErrorMessage(error);
+    if (!message.isEmpty())
+        emit portErrorText(message);
+}
+
+void SerialWorker::showRxData(const QString &hex)
+{
+    if (!rxData)
+        return;
+    QLineEdit *box = rxData;
+    QMetaObject::invokeMethod(box, [box, hex] { box->setText(hex); }, Qt::QueuedConnection);
+}
+
+void SerialWorker::showRxCommand(int command)
+{
+    if (!rxCommand)
+        return;
+    QSpinBox *box = rxCommand;
+    QMetaObject::invokeMethod(box, [box, command] { box->setValue(command); }, Qt::QueuedConnection);
+}

@@ -1,0 +1,76 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QSerialPort>
+#include <QStringList>
+
+class QLabel;
+class QLineEdit;
+class QSpinBox;
+class QTimer;
+class PortReader;
+class PortErrorReporter;
+
+// Sends framed requests and assembles replies. The worker lives in its own
+// thread while the port is open; the port, the status label and the traffic
+// boxes stay in the GUI thread. Reading happens in the GUI thread (PortReader)
+// and the bytes travel to the worker by queued signals; what the worker shows
+// goes back the same way, so no widget is touched from the worker thread.
+class SerialWorker : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int ReplySilenceMs = 300;
+    static constexpr int MaxReplyBytes = 255;
+
+    explicit SerialWorker(QSerialPort *port, QObject *parent = nullptr);
+    ~SerialWorker() override;
+
+    // Called in the GUI thread, before the worker thread first starts.
+    void setStatusLabel(QLabel *label);
+    void setDisplays(QLineEdit *txData, QLineEdit *rxData, QSpinBox *txCommand,
+                     QSpinBox *rxCommand);
+
+    // Frames and writes one request; runs in the caller's (GUI) thread.
+    void sendPackage(QByteArray request);
+
+    static quint8 computeCheckByte(const QByteArray &bytes);
+
+signals:
+    void receiveEnd(QByteArray data);
+    void styleChanged(QStringList style);
+    void packetTransmited();
+    void portErrorText(QString message);
+
+public slots:
+    void doWork();
+    void stop();
+    void receivePackage();
+    void waitAllBytes(QByteArray chunk);
+    void portError(QSerialPort::SerialPortError error);
+
+private slots:
+    void discardPending();
+
+private:
+    QStringList style(const char *colour, const char *word) const;
+    void showRxData(const QString &hex);
+    void showRxCommand(int command);
+
+    QSerialPort *port;
+    QTimer *receiveTimer = nullptr;
+    // Set in the GUI thread before the worker thread first starts and never
+    // changed afterwards; the worker thread only posts updates to them.
+    QLabel *statusLabel = nullptr;
+    QLineEdit *txData = nullptr;
+    QLineEdit *rxData = nullptr;
+    QSpinBox *txCommand = nullptr;
+    QSpinBox *rxCommand = nullptr;
+    // The label's style sheet as set up. Every status change only recolours it,
+    // so recolouring this copy gives the same sheet as recolouring the label's.
+    QString statusSheet;
+    PortReader *reader;
+    PortErrorReporter *errorReporter;
+    QByteArray pending; // worker thread only
+};

@@ -1,0 +1,108 @@
+// The transmitter itself: takes one request, changes its stored state and
+// builds the reply. One handler per command; no I/O and no clock of its own
+// (the caller says how many seconds the device has been running).
+#pragma once
+
+#include "sim/devicestate.h"
+#include "sim/protocol.h"
+
+#include <random>
+#include <string>
+
+namespace veltra::sim {
+
+enum Command : uint8_t {
+    CmdLiveValues = 0,
+    CmdProbeType = 1,
+    CmdAdc = 2,
+    CmdDeviceInfo = 3,
+    CmdRefAndMeas = 4,
+    CmdColdJunction = 5,
+};
+enum Action : uint8_t {
+    ActFactoryMode = 0,
+    ActAutoCalibration = 1,
+    ActEepromOperation = 3,
+    ActFixedCurrent = 4,
+};
+enum EepromOperation : uint8_t { EepromRestoreFactory = 0, EepromSaveFactory = 1, EepromClear = 2 };
+
+struct LiveValues
+{
+    float converter;    // input as the converter reads it: ohms, mV, or TMP123 counts
+    float corrected;    // measured temperature after the correction points, degrees C
+    float measured;     // temperature from the converter value, degrees C
+    float coldJunction; // degrees C
+    float loopCurrent;  // mA
+};
+
+class DeviceModel
+{
+public:
+    static constexpr const char *kDefaultPassword = "12345678";
+
+    DeviceModel();
+
+    Reply handle(const Request &request, double seconds);
+    // The answer to a request whose frame failed the check byte test.
+    Reply refuseCheckByte(const Request &request) const;
+
+    LiveValues liveValues(double seconds);
+    // Temperature at the sensor and at the cold junction after `seconds` of running.
+    static double processTemperature(double seconds);
+    static double coldJunctionTemperature(double seconds);
+
+    void setPassword(const std::string &password) { m_password = password; }
+    const DeviceState &state() const { return m_state; }
+    void setState(const DeviceState &state);
+
+private:
+    struct CommandEntry
+    {
+        Bytes (DeviceModel::*read)(double seconds);
+        uint8_t (DeviceModel::*write)(ByteReader &payload);
+        size_t writeSize;
+        bool adminOnly;
+    };
+    struct ActionEntry
+    {
+        uint8_t (DeviceModel::*run)(ByteReader &payload, Bytes &data);
+        size_t minimumSize;
+    };
+    static const CommandEntry *commandEntry(uint8_t command);
+    static const ActionEntry *actionEntry(uint8_t action);
+
+    uint8_t statusByte() const;
+    Reply readOrWrite(const Request &request, double seconds);
+    Reply runAction(const Request &request);
+
+    Bytes readLiveValues(double seconds);
+    Bytes readProbe(double seconds);
+    Bytes readAdc(double seconds);
+    Bytes readDeviceInfo(double seconds);
+    Bytes readCorrection(double seconds);
+    Bytes readColdJunction(double seconds);
+
+    uint8_t writeProbe(ByteReader &payload);
+    uint8_t writeAdc(ByteReader &payload);
+    uint8_t writeDeviceInfo(ByteReader &payload);
+    uint8_t writeCorrection(ByteReader &payload);
+    uint8_t writeColdJunction(ByteReader &payload);
+
+    uint8_t factoryMode(ByteReader &payload, Bytes &data);
+    uint8_t autoCalibration(ByteReader &payload, Bytes &data);
+    uint8_t eepromOperation(ByteReader &payload, Bytes &data);
+    uint8_t fixedCurrent(ByteReader &payload, Bytes &data);
+
+    double correct(double temperature) const;
+    double loopCurrentFor(double temperature) const;
+
+    DeviceState m_state;
+    std::string m_password = kDefaultPassword;
+    // Raw converter readings taken at the two calibration points, if taken.
+    double m_calibrationRaw[3] = {0, 0, 0};
+    bool m_calibrationTaken[3] = {false, false, false};
+    std::mt19937 m_noise{20240315};
+};
+
+} // namespace veltra::sim

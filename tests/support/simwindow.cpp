@@ -1,0 +1,87 @@
+#include "support/simwindow.h"
+
+#include <QComboBox>
+#include <QPushButton>
+#include <QSerialPort>
+#include <QElapsedTimer>
+#include <QTest>
+
+namespace TestSupport {
+
+SimWindow::SimWindow() : mainWindow(std::make_unique<MainWindow>())
+{
+    if (simulator.openPty())
+        simulator.start();
+}
+
+SimWindow::~SimWindow()
+{
+    disconnectWindow();
+    mainWindow->close();
+    mainWindow.reset();
+    simulator.stop();
+}
+
+bool SimWindow::connectWindow()
+{
+    auto *ports = find<QComboBox>("comboPort");
+    const QString entry = QString::fromStdString(simulator.devicePath()) + " | simulator";
+    ports->addItem(entry);
+    ports->setCurrentIndex(ports->count() - 1);
+    click("buttonConnect");
+    return isConnected();
+}
+
+void SimWindow::disconnectWindow()
+{
+    if (isConnected())
+        click("buttonConnect");
+}
+
+bool SimWindow::isConnected() const
+{
+    return mainWindow->findChild<QPushButton *>("buttonConnect")->text() ==
+           QStringLiteral("Отключиться");
+}
+
+void SimWindow::click(const char *buttonName)
+{
+    auto *button = find<QPushButton>(buttonName);
+    QVERIFY2(button, buttonName);
+    QTest::mouseClick(button, Qt::LeftButton);
+}
+
+QByteArray SimWindow::lineBytes() const
+{
+    const std::vector<uint8_t> received = simulator.receivedBytes();
+    return QByteArray(reinterpret_cast<const char *>(received.data()), int(received.size()));
+}
+
+void SimWindow::clearLine()
+{
+    simulator.clearLogs();
+}
+
+bool SimWindow::waitForReplies(size_t total, int timeoutMs)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (simulator.repliesSent() < total && elapsed.elapsed() < timeoutMs)
+        QTest::qWait(10);
+    return simulator.repliesSent() >= total;
+}
+
+void SimWindow::settle(int ms)
+{
+    QTest::qWait(ms);
+}
+
+QByteArray bytes(std::initializer_list<int> values)
+{
+    QByteArray result;
+    for (int value : values)
+        result.append(char(value));
+    return result;
+}
+
+} // namespace TestSupport

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "app/mainwindow.h"
+#include "sim/simulator.h"
+
+#include <QByteArray>
+#include <memory>
+
+class QPushButton;
+
+namespace TestSupport {
+
+// A transmitter simulator on a pseudo-terminal and a main window connected to
+// it the way a user does it: an entry "<pty> | simulator" in the port list and
+// a click on "Подключиться".
+class SimWindow
+{
+public:
+    SimWindow();
+    ~SimWindow(); // disconnects, closes the window and stops the simulator
+
+    bool connectWindow();
+    void disconnectWindow();
+    bool isConnected() const;
+
+    MainWindow &window() { return *mainWindow; }
+    veltra::sim::Simulator &sim() { return simulator; }
+
+    template <typename T> T *find(const char *objectName)
+    {
+        return mainWindow->findChild<T *>(QLatin1String(objectName));
+    }
+    void click(const char *buttonName);
+
+    // Bytes the simulator has read from the line since the last clearLine().
+    QByteArray lineBytes() const;
+    void clearLine();
+    // Waits until the simulator has sent `total` replies since the last clearLine().
+    bool waitForReplies(size_t total, int timeoutMs = 3000);
+    // Waits for the worker's 300 ms of silence to pass after the last reply.
+    void settle(int ms = 450);
+
+private:
+    veltra::sim::Simulator simulator;
+    std::unique_ptr<MainWindow> mainWindow;
+};
+
+QByteArray bytes(std::initializer_list<int> values);
+
+} // namespace TestSupport

@@ -1,0 +1,117 @@
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QMessageBox>
+#include <QPointer>
+#include <QTest>
+#include <QTimer>
+
+namespace TestSupport {
+
+namespace {
+
+QStringList wiringWarnings;
+QtMessageHandler previousHandler = nullptr;
+
+void recordingHandler(QtMsgType type, const QMessageLogContext &context, const QString &message)
+{
+    static const char *const wiringPatterns[] = {
+        "No matching signal", "Destroyed while thread", "QObject::connect",
+        "Cannot create children for a parent that is in a different thread",
+        "Timers cannot be stopped from another thread"};
+    if (type != QtDebugMsg && type != QtInfoMsg) {
+        for (const char *pattern : wiringPatterns) {
+            if (message.contains(QLatin1String(pattern)))
+                wiringWarnings.append(message);
+        }
+    }
+    if (previousHandler)
+        previousHandler(type, context, message);
+}
+
+ModalBox describe(QWidget *widget)
+{
+    ModalBox box;
+    box.shown = true;
+    box.className = QString::fromLatin1(widget->metaObject()->className());
+    box.title = widget->windowTitle();
+    if (auto *messageBox = qobject_cast<QMessageBox *>(widget))
+        box.text = messageBox->text();
+    return box;
+}
+
+void closeModal(QWidget *widget)
+{
+    if (auto *dialog = qobject_cast<QDialog *>(widget))
+        dialog->done(QDialog::Accepted);
+    else
+        widget->close();
+}
+
+} // namespace
+
+void watchWarnings()
+{
+    previousHandler = qInstallMessageHandler(recordingHandler);
+}
+
+QStringList takeWiringWarnings()
+{
+    QStringList taken = wiringWarnings;
+    wiringWarnings.clear();
+    return taken;
+}
+
+ModalBox closeNextModal(const std::function<void()> &action, int timeoutMs)
+{
+    ModalBox seen;
+    QTimer poll;
+    poll.setInterval(10);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            seen = describe(modal);
+            closeModal(modal);
+            poll.stop();
+        } else if (elapsed.elapsed() > timeoutMs) {
+            poll.stop();
+        }
+    });
+    poll.start();
+    action();
+    // The action may have returned without a box; wait for a queued one.
+    while (poll.isActive())
+        QTest::qWait(10);
+    return seen;
+}
+
+struct ModalWatcher::Impl {
+    QTimer poll;
+    QList<ModalBox> boxes;
+};
+
+ModalWatcher::ModalWatcher() : d(new Impl)
+{
+    d->poll.setInterval(10);
+    QObject::connect(&d->poll, &QTimer::timeout, [this] {
+        if (QWidget *modal = QApplication::activeModalWidget()) {
+            d->boxes.append(describe(modal));
+            closeModal(modal);
+        }
+    });
+    d->poll.start();
+}
+
+ModalWatcher::~ModalWatcher()
+{
+    delete d;
+}
+
+QList<ModalBox> ModalWatcher::boxes() const
+{
+    return d->boxes;
+}
+
+} // namespace TestSupport
