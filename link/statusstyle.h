@@ -18,7 +18,8 @@ inline const QString &initialSheet()
 inline QString withColour(const QString &sheet, const QString &colour)
 {
     const int start = sheet.lastIndexOf(QLatin1Char(':')) + 1;
-    return QString(sheet).replace(start, sheet.size() - 2, colour);
+    const int count = qBound(0, sheet.size() - 2, sheet.size() - start);
+    return QString(sheet).replace(start, count, colour);
 }
 
 // A style list: the complete style sheet, then the status word.
