@@ -1,0 +1,243 @@
+#include "debug/debugwindow.h"
+#include "debug/hexinput.h"
+#include "support/simwindow.h"
+#include "support/testsupport.h"
+
+#include <QAction>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStatusBar>
+#include <QTest>
+
+using TestSupport::SimWindow;
+
+namespace {
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+} // namespace
+
+class DebugWindowTest : public QObject
+{
+    Q_OBJECT
+private:
+    std::unique_ptr<SimWindow> rig;
+    DebugWindow *dialog = nullptr;
+
+    template <typename T> T *field(const char *name)
+    {
+        return dialog->findChild<T *>(QLatin1String(name));
+    }
+    void press(const char *name) { QTest::mouseClick(field<QPushButton>(name), Qt::LeftButton); }
+    QByteArray lineAfter(int ms = 150)
+    {
+        QTest::qWait(ms);
+        return rig->lineBytes();
+    }
+
+private slots:
+    void initTestCase() { TestSupport::watchWarnings(); }
+
+    void init()
+    {
+        rig = std::make_unique<SimWindow>();
+        QVERIFY(rig->connectWindow());
+        rig->window().findChild<QAction *>("debugMode")->trigger();
+        dialog = rig->window().findChild<DebugWindow *>();
+        QVERIFY(dialog);
+        rig->settle(50);
+        rig->clearLine();
+    }
+
+    void cleanup()
+    {
+        rig.reset();
+        QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
+    }
+
+    void menuActionShowsTheOneModelessWindow()
+    {
+        auto *action = rig->window().findChild<QAction *>("debugMode");
+        QCOMPARE(action->text(), QStringLiteral("Ручная Посылка"));
+        QCOMPARE(action->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+F10")));
+        QVERIFY(dialog->isVisible());
+        QVERIFY(!dialog->isModal());
+        dialog->close();
+        action->trigger();
+        action->trigger();
+        QCOMPARE(rig->window().findChildren<DebugWindow *>().size(), 1);
+        QVERIFY(dialog->isVisible());
+    }
+
+    void hexTextDecodes_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::newRow("mixed case with space") << "03 0a0B" << hex("030A0B");
+        QTest::newRow("odd count makes a lone first digit") << "ABC" << hex("0ABC");
+        QTest::newRow("non-hex skipped") << "zz12" << hex("12");
+        QTest::newRow("cyrillic skipped") << QStringLiteral("Я1Ж2") << hex("12");
+        QTest::newRow("no digits") << "xyz" << QByteArray();
+    }
+    void hexTextDecodes()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, bytes);
+        QCOMPARE(HexInput::decode(text), bytes);
+    }
+
+    void composedSendIsFramedOnTheLine_data()
+    {
+        QTest::addColumn<int>("command");
+        QTest::addColumn<QString>("data");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("shownCommand");
+        QTest::addColumn<QString>("shownData");
+        QTest::newRow("write with payload")
+            << 1 << "03 0a0B" << hex("FF01030200FF" "FF0303020A0B03FF") << 3 << "0A0B";
+        QTest::newRow("type byte 255") << 255 << "10" << hex("FFFF100010FF") << 16 << "";
+        QTest::newRow("read drops its payload") << 0 << "ABC" << hex("FF000A010BFF") << 10 << "BC";
+        QTest::newRow("first data byte C8") << 0 << "C8" << hex("FF00C800C8FF") << 200 << "";
+        QTest::newRow("cyrillic skipped") << 0 << QStringLiteral("zzЯ03") << hex("FF00030003FF") << 3
+                                          << "";
+    }
+    void composedSendIsFramedOnTheLine()
+    {
+        QFETCH(int, command);
+        QFETCH(QString, data);
+        QFETCH(QByteArray, line);
+        QFETCH(int, shownCommand);
+        QFETCH(QString, shownData);
+        field<QSpinBox>("TxCommand")->setValue(command);
+        field<QLineEdit>("TxData")->setText(data);
+        press("sendButton");
+        QCOMPARE(lineAfter(), line);
+        QCOMPARE(field<QSpinBox>("TxCommand")->value(), shownCommand);
+        QCOMPARE(field<QLineEdit>("TxData")->text(), shownData);
+    }
+
+    void composedSendWithoutDataSendsNothing()
+    {
+        field<QSpinBox>("TxCommand")->setValue(7);
+        field<QLineEdit>("TxData")->setText("no digits");
+        press("sendButton");
+        QCOMPARE(lineAfter(), QByteArray());
+        QCOMPARE(field<QSpinBox>("TxCommand")->value(), 7);
+        QCOMPARE(field<QLineEdit>("TxData")->text(), QStringLiteral("no digits"));
+    }
+
+    void rawSendWritesEachGroupThenPauses_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QByteArray>("line");
+        QTest::addColumn<int>("pauses");
+        QTest::newRow("three groups") << "FF 01 00" << hex("FF0100") << 3;
+        QTest::newRow("one group") << "FF0100" << hex("FF0100") << 1;
+        QTest::newRow("double space") << "FF  01" << hex("FF01") << 3;
+        QTest::newRow("empty field") << "" << QByteArray() << 1;
+        QTest::newRow("cyrillic group is empty") << QStringLiteral("FF Я 01") << hex("FF01") << 3;
+        QTest::newRow("tab does not split") << "A1\tB2" << hex("A1B2") << 1;
+    }
+    void rawSendWritesEachGroupThenPauses()
+    {
+        QFETCH(QString, text);
+        QFETCH(QByteArray, line);
+        QFETCH(int, pauses);
+        QCOMPARE(HexInput::rawGroups(text).size(), pauses);
+        field<QLineEdit>("ManualTxData")->setText(text);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        press("manualSendButton");
+        QVERIFY(elapsed.elapsed() >= pauses * DebugWindow::RawGroupPauseMs);
+        QCOMPARE(lineAfter(), line);
+        // Raw bytes bypass the worker: the transmit fields keep what they had.
+        QCOMPARE(field<QLineEdit>("TxData")->text(), QString());
+    }
+
+    void rawGroupsReachTheLineApart()
+    {
+        field<QLineEdit>("ManualTxData")->setText("11 22 33 44");
+        press("manualSendButton");
+        QTest::qWait(150);
+        const auto chunks = rig->sim().lineLog();
+        QVERIFY(!chunks.empty());
+        const auto span = chunks.back().when - chunks.front().when;
+        // Four groups with a pause after each: the last leaves at least three
+        // pauses after the first.
+        QVERIFY(span >= std::chrono::milliseconds(3 * DebugWindow::RawGroupPauseMs - 4));
+    }
+
+    void threeHundredGroupsAllArriveInOrder()
+    {
+        QStringList groups;
+        QByteArray expected;
+        for (int i = 0; i < 300; ++i) {
+            const int value = (i * 7 + 0x20) & 0x7F; // never a frame delimiter
+            groups.append(QString::asprintf("%02X", value));
+            expected.append(char(value));
+        }
+        field<QLineEdit>("ManualTxData")->setText(groups.join(' '));
+        press("manualSendButton");
+        QTRY_COMPARE(rig->lineBytes(), expected);
+    }
+
+    void mirrorsMainWindowTraffic()
+    {
+        rig->click("buttonReadProbeType");
+        QCOMPARE(field<QSpinBox>("TxCommand")->value(), 1);
+        QCOMPARE(field<QLineEdit>("TxData")->text(), QString());
+        // The reply from its length byte on: 18 bytes follow it (result, status, 16 data).
+        QTRY_COMPARE(field<QSpinBox>("RxCommand")->value(), 1);
+        QTRY_VERIFY(field<QLineEdit>("RxData")->text().startsWith("1200"));
+        QCOMPARE(field<QLineEdit>("RxData")->text().size(), 2 * 19);
+    }
+
+    void longReplyIsCutTo74Characters()
+    {
+        rig->click("buttonReadRefAndMeas");
+        QTRY_COMPARE(field<QSpinBox>("RxCommand")->value(), 4);
+        QTRY_VERIFY(field<QLineEdit>("RxData")->text().startsWith("2B00"));
+        QCOMPARE(field<QLineEdit>("RxData")->text().size(), 74);
+    }
+
+    void rejectedReplyShowsRawBytesAndKeepsCommand()
+    {
+        field<QSpinBox>("RxCommand")->setValue(9);
+        veltra::sim::Faults faults;
+        faults.rejectedType = true;
+        rig->sim().setFaults(faults);
+        rig->click("buttonReadADC");
+        QTRY_VERIFY(field<QLineEdit>("RxData")->text().startsWith("FF0502"));
+        QTest::qWait(100);
+        QCOMPARE(field<QSpinBox>("RxCommand")->value(), 9);
+    }
+
+    void sendButtonFollowsThePort()
+    {
+        auto *send = field<QPushButton>("sendButton");
+        QVERIFY(send->isEnabled());
+        rig->disconnectWindow();
+        QVERIFY(!send->isEnabled());
+        QVERIFY(field<QPushButton>("manualSendButton")->isEnabled());
+        // With the port closed neither button reaches the line or the indicator.
+        auto *status = rig->window().statusBar()->findChild<QLabel *>();
+        const QString word = status->text();
+        field<QLineEdit>("TxData")->setText("00");
+        field<QLineEdit>("ManualTxData")->setText("FF");
+        send->setEnabled(true);
+        press("sendButton");
+        press("manualSendButton");
+        QCOMPARE(lineAfter(), QByteArray());
+        QCOMPARE(status->text(), word);
+        QVERIFY(rig->connectWindow());
+        QVERIFY(send->isEnabled());
+    }
+};
+
+QTEST_MAIN(DebugWindowTest)
+#include "tst_debugwindow.moc"
