@@ -66,7 +66,7 @@ private:
     };
     struct ActionEntry
     {
-        uint8_t (DeviceModel::*run)(ByteReader &payload, Bytes &data);
+        uint8_t (DeviceModel::*run)(const Bytes &payload, Bytes &data);
         size_t minimumSize;
     };
     static const CommandEntry *commandEntry(uint8_t command);
@@ -89,10 +89,10 @@ private:
     uint8_t writeCorrection(ByteReader &payload);
     uint8_t writeColdJunction(ByteReader &payload);
 
-    uint8_t factoryMode(ByteReader &payload, Bytes &data);
-    uint8_t autoCalibration(ByteReader &payload, Bytes &data);
-    uint8_t eepromOperation(ByteReader &payload, Bytes &data);
-    uint8_t fixedCurrent(ByteReader &payload, Bytes &data);
+    uint8_t factoryMode(const Bytes &payload, Bytes &data);
+    uint8_t autoCalibration(const Bytes &payload, Bytes &data);
+    uint8_t eepromOperation(const Bytes &payload, Bytes &data);
+    uint8_t fixedCurrent(const Bytes &payload, Bytes &data);
 
     double correct(double temperature) const;
     double loopCurrentFor(double temperature) const;

@@ -8,7 +8,13 @@
 
 namespace veltra::sim {
 
-enum SensorKind : uint8_t { KindTmp123 = 0, KindVoltage = 1, KindThermocouple = 2, KindRtd3 = 3, KindRtd4 = 4 };
+enum SensorKind : uint8_t {
+    KindTmp123 = 0,
+    KindVoltage = 1,
+    KindThermocouple = 2,
+    KindRtd3 = 3,
+    KindRtd4 = 4
+};
 enum Compensation : uint8_t { CompensationOn = 1, CompensationOff = 2 };
 
 struct ProbeSettings

@@ -9,20 +9,20 @@ constexpr size_t kHeaderFrameLength = 6;
 std::vector<ParsedRequest> FrameParser::feed(const uint8_t *data, size_t size,
                                              Clock::time_point now)
 {
-    std::vector<ParsedRequest> out;
-    expire(now);
+    std::vector<ParsedRequest> out = expire(now);
     if (size == 0)
         return out;
     m_buffer.insert(m_buffer.end(), data, data + size);
     m_lastByte = now;
-    process(out, now);
+    process(out, now, false);
     return out;
 }
 
-void FrameParser::expire(Clock::time_point now)
+std::vector<ParsedRequest> FrameParser::expire(Clock::time_point now)
 {
+    std::vector<ParsedRequest> out;
     if (!m_buffer.empty() && now - m_lastByte > kSilenceTimeout) {
-        dropGarbage(m_buffer.size());
+        process(out, now, true);
         m_inGarbage = false; // silence ends a run of garbage
     }
     if (m_pending) {
@@ -32,6 +32,7 @@ void FrameParser::expire(Clock::time_point now)
         if (now - lastActivity > kPairTimeout)
             dropPending();
     }
+    return out;
 }
 
 void FrameParser::reset()
@@ -72,7 +73,27 @@ size_t FrameParser::findGoodFrameAfter(size_t limit) const
     return 0;
 }
 
-void FrameParser::process(std::vector<ParsedRequest> &out, Clock::time_point now)
+// True when a delimiter inside a complete frame of `frameLength` bytes at the
+// front of the buffer starts a frame that is still arriving, so the frame at the
+// front may be garbage that borrowed that frame's opening delimiter. A closing
+// delimiter followed by another delimiter is just the end of the frame.
+bool FrameParser::mayHideFrame(size_t frameLength) const
+{
+    for (size_t pos = 1; pos < frameLength; ++pos) {
+        size_t length = 0;
+        if (m_buffer[pos] != kDelimiter || scanAt(pos, length) != Scan::Incomplete)
+            continue;
+        const bool endFollowedByFrame = pos == frameLength - 1 && m_buffer.size() > frameLength &&
+                                        m_buffer[frameLength] == kDelimiter;
+        if (!endFollowedByFrame)
+            return true;
+    }
+    return false;
+}
+
+// Takes every frame it can from the front of the buffer. After silence nothing
+// more will arrive, so whatever cannot be a frame yet is garbage.
+void FrameParser::process(std::vector<ParsedRequest> &out, Clock::time_point now, bool silent)
 {
     for (;;) {
         const auto start = std::find(m_buffer.begin(), m_buffer.end(), kDelimiter);
@@ -95,11 +116,14 @@ void FrameParser::process(std::vector<ParsedRequest> &out, Clock::time_point now
             dropGarbage(good);
             continue;
         }
-        if (scan == Scan::BadCheck) {
+        if (scan == Scan::BadCheck && (silent || !mayHideFrame(length))) {
             takeFrame(length, false, out, now);
             continue;
         }
-        return; // incomplete: wait for more bytes
+        if (!silent)
+            return; // wait for more bytes
+        if (scan == Scan::Incomplete)
+            dropGarbage(1);
     }
 }
 

@@ -11,6 +11,10 @@
 //  - a payload frame without a matching header frame counts once.
 // A frame whose check byte is wrong yields an event with checkByteOk false so
 // the device can refuse it; the payload frame of such a header is swallowed.
+// Since 0xFF is not escaped, a frame with a wrong check byte may as well be
+// garbage in front of a frame that has not fully arrived yet; such a frame is
+// only refused once that is ruled out or the line has been silent for
+// kSilenceTimeout. Frames with a good check byte are taken at once.
 #pragma once
 
 #include "sim/protocol.h"
@@ -40,8 +44,9 @@ public:
     {
         return feed(bytes.data(), bytes.size(), now);
     }
-    // Drops what has waited too long: a partial frame after silence, an unpaired header.
-    void expire(Clock::time_point now);
+    // Settles what has waited too long: after silence, a frame with a bad check
+    // byte is refused and a partial frame dropped; an unpaired header is dropped.
+    std::vector<ParsedRequest> expire(Clock::time_point now);
 
     size_t droppedFrames() const { return m_dropped; }
     size_t bufferedBytes() const { return m_buffer.size(); }
@@ -61,7 +66,8 @@ private:
 
     Scan scanAt(size_t pos, size_t &frameLength) const;
     size_t findGoodFrameAfter(size_t limit) const;
-    void process(std::vector<ParsedRequest> &out, Clock::time_point now);
+    bool mayHideFrame(size_t frameLength) const;
+    void process(std::vector<ParsedRequest> &out, Clock::time_point now, bool silent);
     void takeFrame(size_t length, bool checkOk, std::vector<ParsedRequest> &out,
                    Clock::time_point now);
     void dropGarbage(size_t count);

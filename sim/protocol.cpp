@@ -17,8 +17,9 @@ uint8_t checkByte(const uint8_t *data, size_t size)
 
 Bytes encodeReply(const Reply &reply)
 {
-    Bytes frame{kDelimiter, reply.type, reply.command,
-                static_cast<uint8_t>(2 + reply.data.size()), reply.resultCode, reply.status};
+    Bytes frame{kDelimiter,       reply.type,
+                reply.command,    static_cast<uint8_t>(2 + reply.data.size()),
+                reply.resultCode, reply.status};
     frame.insert(frame.end(), reply.data.begin(), reply.data.end());
     frame.push_back(checkByte(frame));
     frame.push_back(kDelimiter);
@@ -44,7 +45,10 @@ Bytes encodePayloadFrame(const Request &request)
     return frame;
 }
 
-void putU8(Bytes &out, uint8_t value) { out.push_back(value); }
+void putU8(Bytes &out, uint8_t value)
+{
+    out.push_back(value);
+}
 
 void putF32(Bytes &out, float value)
 {
@@ -67,7 +71,10 @@ void putU16BE(Bytes &out, uint16_t value)
     out.push_back(static_cast<uint8_t>(value));
 }
 
-void putText(Bytes &out, const std::string &text) { out.insert(out.end(), text.begin(), text.end()); }
+void putText(Bytes &out, const std::string &text)
+{
+    out.insert(out.end(), text.begin(), text.end());
+}
 
 bool ByteReader::take(size_t count)
 {

@@ -3,6 +3,7 @@
 // put numbers into payloads and take them out again.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -37,6 +38,13 @@ struct Request
     Bytes payload;
 };
 
+// Bytes read from the line in one go, and when.
+struct LineChunk
+{
+    std::chrono::steady_clock::time_point when;
+    std::vector<uint8_t> bytes;
+};
+
 struct Reply
 {
     uint8_t type = 0;
@@ -49,7 +57,10 @@ struct Reply
 // XOR of every byte after the leading run of 0xFF bytes; 0 for an empty array
 // or one made only of 0xFF bytes.
 uint8_t checkByte(const uint8_t *data, size_t size);
-inline uint8_t checkByte(const Bytes &bytes) { return checkByte(bytes.data(), bytes.size()); }
+inline uint8_t checkByte(const Bytes &bytes)
+{
+    return checkByte(bytes.data(), bytes.size());
+}
 
 // FF type cmd L rc status data... cb FF, with L = 2 + data length (mod 256).
 Bytes encodeReply(const Reply &reply);

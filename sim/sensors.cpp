@@ -61,9 +61,15 @@ std::optional<RangeLimits> rangeLimits(uint8_t kind, uint8_t typeCode)
     return std::nullopt;
 }
 
-bool measuresResistance(uint8_t kind) { return kind == KindRtd3 || kind == KindRtd4; }
+bool measuresResistance(uint8_t kind)
+{
+    return kind == KindRtd3 || kind == KindRtd4;
+}
 
-bool usesConverter(uint8_t kind) { return kind != KindTmp123; }
+bool usesConverter(uint8_t kind)
+{
+    return kind != KindTmp123;
+}
 
 double inputForTemperature(const ProbeSettings &probe, double temperature, double coldJunction)
 {

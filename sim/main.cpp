@@ -1,0 +1,131 @@
+// veltra-sim: plays the transmitter at the far end of a serial line.
+//
+// With no arguments it opens a pseudo-terminal pair and prints the path a
+// configurator should open as the first line of its output; with --port it
+// serves a real serial port. It serves until SIGINT or SIGTERM.
+#include "sim/simulator.h"
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+namespace {
+
+const char kUsage[] =
+    "usage: veltra-sim [options]\n"
+    "Simulates the transmitter on a new pseudo-terminal (its path is printed first)\n"
+    "or on a serial port, until interrupted.\n"
+    "  --port DEVICE      serve this serial port at 9600 8O1 instead of a pty\n"
+    "  --password TEXT    administrator password (default 12345678)\n"
+    "  --no-answer        carry out requests but never answer\n"
+    "  --bad-check-byte   answer with a wrong check byte\n"
+    "  --bad-type         answer with type byte 5\n"
+    "  --split-reply      send each answer in two halves 500 ms apart\n"
+    "  --result-code N    answer every request with result code N (0-255)\n"
+    "  --flood            send bytes without pause, forever\n"
+    "  --help             show this text\n";
+
+struct Options
+{
+    std::string port;
+    std::string password = veltra::sim::DeviceModel::kDefaultPassword;
+    veltra::sim::Faults faults;
+    bool help = false;
+};
+
+bool parseResultCode(const std::string &text, int &code)
+{
+    if (text.empty() || text.size() > 3 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    code = std::atoi(text.c_str());
+    return code <= 255;
+}
+
+// Returns false on a bad command line.
+bool parseOptions(int argc, char **argv, Options &options)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string arg = argv[i];
+        std::string value;
+        bool hasValue = false;
+        if (const auto eq = arg.find('='); arg.rfind("--", 0) == 0 && eq != std::string::npos) {
+            value = arg.substr(eq + 1);
+            arg.resize(eq);
+            hasValue = true;
+        }
+        const bool takesValue = arg == "--port" || arg == "--password" || arg == "--result-code";
+        if (takesValue && !hasValue) {
+            if (i + 1 >= argc)
+                return false;
+            value = argv[++i];
+        } else if (!takesValue && hasValue) {
+            return false;
+        }
+        veltra::sim::Faults &faults = options.faults;
+        if (arg == "--port" && !value.empty())
+            options.port = value;
+        else if (arg == "--password")
+            options.password = value;
+        else if (arg == "--result-code" && parseResultCode(value, faults.forcedResultCode))
+            continue;
+        else if (arg == "--no-answer")
+            faults.noAnswer = true;
+        else if (arg == "--bad-check-byte")
+            faults.badCheckByte = true;
+        else if (arg == "--bad-type")
+            faults.rejectedType = true;
+        else if (arg == "--split-reply")
+            faults.splitReply = true;
+        else if (arg == "--flood")
+            faults.flood = true;
+        else if (arg == "--help" || arg == "-h")
+            options.help = true;
+        else
+            return false;
+    }
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    Options options;
+    if (!parseOptions(argc, argv, options)) {
+        std::fputs(kUsage, stderr);
+        return 2;
+    }
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+
+    // Block the stop signals before the serving thread exists, so that only
+    // sigwait below ever sees them.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+
+    veltra::sim::Simulator simulator;
+    const bool opened =
+        options.port.empty() ? simulator.openPty() : simulator.openPort(options.port);
+    if (!opened) {
+        std::fprintf(stderr, "veltra-sim: cannot open %s\n",
+                     options.port.empty() ? "a pseudo-terminal" : options.port.c_str());
+        return 1;
+    }
+    simulator.setPassword(options.password);
+    simulator.setFaults(options.faults);
+    simulator.start();
+    std::printf("%s\n", simulator.devicePath().c_str());
+    std::fflush(stdout);
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    simulator.stop();
+    return 0;
+}
