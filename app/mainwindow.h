@@ -80,8 +80,8 @@ private:
     void setStatusColour(const QString &colour, const QString &word);
 
     // Requests and replies (device/)
-    void send(const QByteArray &request);
-    bool reportResultCode(const QByteArray &reply);
+    void showInformation(const QString &title, const QString &text);
+    bool reportResultCode(quint8 resultCode); // true when it was an error
     void decodeReply(quint8 command, const QByteArray &data);
     void showLiveValues(const QByteArray &data);
     void showProbeType(const QByteArray &data);
