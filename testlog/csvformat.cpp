@@ -1,0 +1,57 @@
+#include "testlog/csvformat.h"
+
+#include <QDateTime>
+#include <QLocale>
+
+namespace CsvFormat {
+
+QString fileName(const QDateTime &start, int copy)
+{
+    QString name = QLocale::c().toString(start, QStringLiteral("dd.MM.yy hh.mm.ss"));
+    if (copy > 1)
+        name += QStringLiteral(" (%1)").arg(copy);
+    return name + QStringLiteral(".csv");
+}
+
+QStringList headerFields()
+{
+    return {QStringLiteral("Время"),
+            QStringLiteral("Значение преобразователя"),
+            QStringLiteral("Корректированное значение"),
+            QStringLiteral("Измеренное значение"),
+            QStringLiteral("Температура ХС"),
+            QStringLiteral("Ток")};
+}
+
+QString timeText(const QDateTime &time)
+{
+    return QLocale::c().toString(time, QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+}
+
+QString valueText(double value)
+{
+    // QString::number never consults the locale.
+    QString text = QString::number(value, 'f', 3);
+    if (text == QLatin1String("-0.000"))
+        text.remove(0, 1);
+    return text;
+}
+
+QStringList rowFields(const QDateTime &time, const QList<double> &values)
+{
+    QStringList fields;
+    fields.reserve(FieldCount);
+    fields.append(timeText(time));
+    for (int i = 0; i < ValueCount; ++i)
+        fields.append(valueText(values.value(i, 0.0)));
+    return fields;
+}
+
+QByteArray line(const QStringList &fields)
+{
+    QByteArray bytes = fields.join(QLatin1Char(';')).toUtf8();
+    bytes.append('\n');
+    return bytes;
+}
+
+} // namespace CsvFormat

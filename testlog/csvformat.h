@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+class QDateTime;
+
+// The texts of a test-run log: the file name, the header and the rows, the same
+// for the CSV file and the table on the Testing tab. Nothing here depends on the
+// system locale: numbers always use "." and dates always use ASCII digits.
+namespace CsvFormat {
+
+constexpr int FieldCount = 6; // the time, then the five live values
+constexpr int ValueCount = 5;
+
+// "dd.MM.yy hh.mm.ss.csv" of the run's start, e.g. "06.12.26 14.05.09.csv".
+// A copy number of 2 or more goes before the extension: "06.12.26 14.05.09 (2).csv".
+QString fileName(const QDateTime &start, int copy = 1);
+
+// The six header fields, in column order.
+QStringList headerFields();
+
+// "dd.MM.yyyy hh:mm:ss", 24-hour clock.
+QString timeText(const QDateTime &time);
+
+// Fixed point with exactly three decimals and "." as the separator. A value that
+// rounds to zero is written "0.000", never "-0.000": the sign of something the
+// log cannot show is noise. Not-a-number and infinities come out as "nan",
+// "inf" and "-inf".
+QString valueText(double value);
+
+// The six texts of one row: the time, then the five values in reply order. A
+// list shorter than five is padded with zeros, the way a short reply decodes.
+QStringList rowFields(const QDateTime &time, const QList<double> &values);
+
+// The fields joined by ";" with a closing "\n", UTF-8 encoded. No quoting.
+QByteArray line(const QStringList &fields);
+
+} // namespace CsvFormat

@@ -1,0 +1,66 @@
+#include "testlog/testlogfile.h"
+
+#include "testlog/csvformat.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QFileInfo>
+
+TestLogFile::TestLogFile(QObject *parent) : QFile(parent) {}
+
+TestLogFile::~TestLogFile()
+{
+    close();
+}
+
+bool TestLogFile::create(const QString &directory, const QDateTime &start)
+{
+    close();
+    failureSeen = false;
+    const QDir dir(directory);
+    for (int copy = 1; copy <= MaxCopies; ++copy) {
+        const QString path = dir.filePath(CsvFormat::fileName(start, copy));
+        setFileName(path);
+        // NewOnly fails instead of truncating when the name is taken, and the
+        // check and the creation are one step, so no other file can slip in.
+        if (open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
+            break;
+        const QFileInfo existing(path);
+        if (!existing.exists() && !existing.isSymLink())
+            break; // not a taken name: the directory refuses new files
+    }
+    if (!isOpen()) {
+        setFileName(dir.filePath(CsvFormat::fileName(start)));
+        return false;
+    }
+    if (!writeLine(CsvFormat::line(CsvFormat::headerFields()))) {
+        close();
+        remove();
+        return false;
+    }
+    return true;
+}
+
+TestLogFile::RowOutcome TestLogFile::writeRow(const QStringList &fields)
+{
+    if (isOpen() && writeLine(CsvFormat::line(fields)))
+        return RowOutcome::Written;
+    if (failureSeen)
+        return RowOutcome::Failed;
+    failureSeen = true;
+    return RowOutcome::FirstFailure;
+}
+
+bool TestLogFile::writeLine(const QByteArray &bytes)
+{
+    return write(bytes) == bytes.size() && flush() && stillOnDisk();
+}
+
+// Writing into a file that was deleted or replaced succeeds but keeps nothing,
+// so a written row only counts when the file under our name is still ours:
+// a regular file exactly as long as what we wrote.
+bool TestLogFile::stillOnDisk() const
+{
+    const QFileInfo onDisk(fileName());
+    return onDisk.isFile() && onDisk.size() == pos();
+}

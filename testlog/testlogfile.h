@@ -1,0 +1,41 @@
+#pragma once
+
+#include <QFile>
+#include <QStringList>
+
+class QDateTime;
+
+// The CSV file of one test run.
+//
+// create() picks a name that no file has yet, so a run never overwrites
+// anything: two runs started in the same second get "<name>.csv" and
+// "<name> (2).csv". The file is unbuffered, so every row is handed to the
+// operating system before writeRow() returns and survives a crash or a killed
+// process. A row that does not reach the file (disk full, the file removed or
+// replaced under the run) is reported by writeRow(), the first one of a run
+// differently from the rest, so the caller can tell the user once.
+class TestLogFile : public QFile
+{
+    Q_OBJECT
+public:
+    enum class RowOutcome { Written, FirstFailure, Failed };
+
+    // How many " (n)" copies of one name are tried before giving up.
+    static constexpr int MaxCopies = 999;
+
+    explicit TestLogFile(QObject *parent = nullptr);
+    ~TestLogFile() override;
+
+    // Creates the file of a run started at `start` in `directory` and writes the
+    // header. On failure nothing is left behind, the object stays closed and
+    // fileName() names the file that could not be created.
+    bool create(const QString &directory, const QDateTime &start);
+
+    RowOutcome writeRow(const QStringList &fields);
+
+private:
+    bool writeLine(const QByteArray &bytes);
+    bool stillOnDisk() const;
+
+    bool failureSeen = false;
+};
