@@ -9,7 +9,7 @@ constexpr size_t kHeaderFrameLength = 6;
 std::vector<ParsedRequest> FrameParser::feed(const uint8_t *data, size_t size,
                                              Clock::time_point now)
 {
-    std::vector<ParsedRequest> out = expire(now);
+    std::vector<ParsedRequest> out;
     if (size == 0)
         return out;
     m_buffer.insert(m_buffer.end(), data, data + size);

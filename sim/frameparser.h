@@ -39,6 +39,9 @@ public:
     static constexpr std::chrono::milliseconds kSilenceTimeout{100};
 
     // Appends bytes read at `now` and returns the requests they complete.
+    // Time only counts through expire(), which the reader calls every few
+    // milliseconds: bytes that were waiting unread while the reader was held
+    // up are not taken for a pause on the line.
     std::vector<ParsedRequest> feed(const uint8_t *data, size_t size, Clock::time_point now);
     std::vector<ParsedRequest> feed(const Bytes &bytes, Clock::time_point now)
     {

@@ -44,7 +44,7 @@ struct Simulator::Impl
     size_t repliesSent = 0;
 
     void serve();
-    void readLine();
+    bool readLine(); // false when there was nothing to read
     void answer(const std::vector<ParsedRequest> &parsed, Clock::time_point now);
     void queueReply(Reply reply, const Faults &faults, Clock::time_point now);
     void sendDue(Clock::time_point now);

@@ -53,6 +53,7 @@ QStringList feedInChunks(FrameParser &parser, const Bytes &stream, size_t chunk)
     for (size_t pos = 0; pos < stream.size(); pos += chunk) {
         const size_t size = std::min(chunk, stream.size() - pos);
         seen << describe(parser.feed(stream.data() + pos, size, now));
+        seen << describe(parser.expire(now));
         now += milliseconds(1);
     }
     seen << describe(parser.expire(now + milliseconds(500)));
@@ -81,6 +82,7 @@ private slots:
     void headerWaitsForItsPayloadFrame();
     void silenceCutsAPartialFrameOff_data();
     void silenceCutsAPartialFrameOff();
+    void bytesReadLateAreNotTakenForAPause();
     void badCheckByteIsRefusedOnceSettled();
     void garbageWithoutDelimitersNeverCostsAFrame();
     void randomBytesNeverWedgeTheParser();
@@ -189,8 +191,8 @@ void FrameParserTest::headerWaitsForItsPayloadFrame()
     const Clock::time_point start = Clock::now();
     QVERIFY(parser.feed(hex("FF 01 03 02 00 FF"), start).empty());
     QVERIFY(parser.waitingForPayload());
-    QStringList seen =
-        describe(parser.feed(hex("FF 03 03 02 AA BB 13 FF"), start + milliseconds(gapMs)));
+    QStringList seen = describe(parser.expire(start + milliseconds(gapMs)));
+    seen << describe(parser.feed(hex("FF 03 03 02 AA BB 13 FF"), start + milliseconds(gapMs)));
     seen << describe(parser.expire(start + milliseconds(gapMs + 500)));
     QCOMPARE(seen, expected);
     QCOMPARE(int(parser.droppedFrames()), dropped);
@@ -214,10 +216,23 @@ void FrameParserTest::silenceCutsAPartialFrameOff()
     FrameParser parser;
     const Clock::time_point start = Clock::now();
     QStringList seen = describe(parser.feed(hex("FF 00 01 00"), start));
+    seen << describe(parser.expire(start + milliseconds(gapMs)));
     seen << describe(parser.feed(hex("01 FF"), start + milliseconds(gapMs)));
     seen << describe(parser.expire(start + milliseconds(gapMs + 500)));
     QCOMPARE(seen, expected);
     QCOMPARE(int(parser.droppedFrames()), dropped);
+}
+
+void FrameParserTest::bytesReadLateAreNotTakenForAPause()
+{
+    // The reader was held up for 300 ms and finds header and payload frame
+    // waiting together: no clock tick came in between, so they still pair.
+    FrameParser parser;
+    const Clock::time_point start = Clock::now();
+    QVERIFY(parser.feed(hex("FF 01 03 02 00 FF"), start).empty());
+    QCOMPARE(describe(parser.feed(hex("FF 03 03 02 AA BB 13 FF"), start + milliseconds(300))),
+             QStringList{"01 03 AABB"});
+    QCOMPARE(parser.droppedFrames(), size_t(0));
 }
 
 void FrameParserTest::badCheckByteIsRefusedOnceSettled()
