@@ -83,6 +83,7 @@ class ByteReader
 {
 public:
     explicit ByteReader(const Bytes &bytes) : m_bytes(bytes) {}
+    explicit ByteReader(Bytes &&) = delete; // it keeps a reference
     uint8_t u8();
     float f32();
     int32_t i32();
