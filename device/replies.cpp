@@ -156,7 +156,7 @@ std::optional<Message> resultCodeMessage(quint8 resultCode)
     const QString message =
         communication ? communicationErrorText(resultCode) : deviceErrorText(resultCode);
     // The closing "!" is added to every message, even to one that has its own.
-    return Message{title, QStringLiteral("Код %1: %2!").arg(resultCode).arg(message)};
+    return Message{title, QStringLiteral("Код %1: %2!").arg(int(resultCode)).arg(message)};
 }
 
 QList<double> decodeLiveValues(const QByteArray &data)
