@@ -1,0 +1,101 @@
+#include "app/mainwindow.h"
+
+#include "testlog/csvformat.h"
+#include "testlog/logtable.h"
+#include "testlog/testlogfile.h"
+#include "ui_mainwindow.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QHeaderView>
+#include <QMessageBox>
+
+// Test runs: while a run is on, every LiveValues reply becomes one line of the
+// run's CSV file and one row of the table on the Testing tab, the line first,
+// so that no row is ever shown that the file does not hold.
+
+namespace {
+
+QString shownPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+}
+
+} // namespace
+
+void MainWindow::on_pushButtonStartTesting_clicked()
+{
+    if (!serialPort.isOpen())
+        return;
+
+    auto *log = new TestLogFile;
+    if (!log->create(QDir::currentPath(), QDateTime::currentDateTime())) {
+        const QString path = shownPath(log->fileName());
+        delete log;
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Внимание!"),
+                        QStringLiteral("Не удалось создать файл журнала\n%1\n"
+                                       "Тестирование не запущено.")
+                            .arg(path),
+                        QMessageBox::Ok, this);
+        box.exec();
+        return;
+    }
+    // The previous run's file is closed already; it goes now.
+    endTestRun();
+    delete testLogFile;
+    testLogFile = log;
+
+    // Oldest row first, like the file. In time order every new row is the last
+    // one, which keeps adding a row equally cheap however long the run gets.
+    QHeaderView *header = ui->table->horizontalHeader();
+    if (header->sortIndicatorSection() != 0 || header->sortIndicatorOrder() != Qt::AscendingOrder)
+        ui->table->sortByColumn(0, Qt::AscendingOrder);
+
+    // A disconnect stops the timer; the run ends with it, so that the file is
+    // closed and the next connection starts afresh with a new run.
+    connect(this, &MainWindow::portClose, this, &MainWindow::endTestRun, Qt::UniqueConnection);
+
+    testRunning = true;
+    runCommandOne();
+    testTimer.start();
+    ui->pushButtonStartTesting->setEnabled(false);
+    ui->pushButtonStopTesting->setEnabled(true);
+}
+
+void MainWindow::on_pushButtonStopTesting_clicked()
+{
+    endTestRun();
+    ui->pushButtonStartTesting->setEnabled(true);
+    ui->pushButtonStopTesting->setEnabled(false);
+}
+
+void MainWindow::logLiveValues(const QList<double> &values)
+{
+    auto *log = qobject_cast<TestLogFile *>(testLogFile);
+    if (!testRunning || !log)
+        return;
+    const QDateTime now = QDateTime::currentDateTime();
+    const QStringList fields = CsvFormat::rowFields(now, values);
+    const TestLogFile::RowOutcome outcome = log->writeRow(fields);
+    LogTable::appendRow(ui->table, now, values, fields);
+    if (outcome == TestLogFile::RowOutcome::FirstFailure) {
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Внимание!"),
+                        QStringLiteral("Не удалось записать строку в файл журнала\n%1\n"
+                                       "Строки этого испытания, начиная с этой, "
+                                       "могут отсутствовать в файле.")
+                            .arg(shownPath(log->fileName())),
+                        QMessageBox::Ok, this);
+        box.exec();
+    }
+}
+
+// Ends a run on every path: "Стоп", another tab, a disconnect, closing the
+// window and its destruction. Every row is in the file already; closing it
+// releases it. The file object itself stays until the next run replaces it.
+void MainWindow::endTestRun()
+{
+    testTimer.stop();
+    testRunning = false;
+    if (testLogFile && testLogFile->isOpen())
+        testLogFile->close();
+}
