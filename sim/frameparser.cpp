@@ -137,7 +137,9 @@ void FrameParser::takeFrame(size_t length, bool checkOk, std::vector<ParsedReque
     m_buffer.erase(m_buffer.begin(), m_buffer.begin() + static_cast<long>(length));
     m_inGarbage = false;
 
-    if (type == kPayloadFrameType) {
+    // A payload frame always announces a payload; one that announces none can
+    // only be a header with type byte 3, which the device will refuse.
+    if (type == kPayloadFrameType && declared != 0) {
         if (m_pending && m_pending->command == command && m_pending->length == declared) {
             const PendingHeader header = *m_pending;
             m_pending.reset();

@@ -141,6 +141,8 @@ void FrameParserTest::chunkingDoesNotChangeTheOutcome_data()
         << hex("FF 03 07 F0 FF 00 01 00 01 FF") << QStringList{"00 01 -"} << 1;
     QTest::newRow("header without payload frame, then a read")
         << hex("FF 01 03 02 00 FF FF 00 01 00 01 FF") << QStringList{"00 01 -"} << 1;
+    QTest::newRow("type byte 3 with nothing announced")
+        << hex("FF 03 01 00 02 FF") << QStringList{"03 01 -"} << 0;
     QTest::newRow("payload frame without header")
         << hex("FF 03 03 02 AA BB 13 FF") << QStringList{} << 1;
     QTest::newRow("payload frame of another command")
