@@ -167,14 +167,9 @@ void SensorSelectionTest::choosingATypeSetsBounds_data()
     QTest::addColumn<double>("upper");
 
     QTest::newRow("ТС-100М 426") << 3 << QStringLiteral("ТС-100М 426") << -50.0 << 200.0;
-    QTest::newRow("ТС-50П 391") << 4 << QStringLiteral("ТС-50П 391") << -220.0 << 850.0;
-    QTest::newRow("ТС-50М 428") << 4 << QStringLiteral("ТС-50М 428") << -180.0 << 200.0;
     QTest::newRow("ТС-21П 391") << 3 << QStringLiteral("ТС-21П 391") << -200.0 << 650.0;
     QTest::newRow("ТС-23М 426") << 4 << QStringLiteral("ТС-23М 426") << -50.0 << 180.0;
     QTest::newRow("A-1") << 2 << QStringLiteral("A-1") << 0.0 << 2500.0;
-    QTest::newRow("ХА(K)") << 2 << QStringLiteral("ХА(K)") << -270.0 << 1372.0;
-    QTest::newRow("ПП(S)") << 2 << QStringLiteral("ПП(S)") << -50.0 << 1768.0;
-    QTest::newRow("ПР(B)") << 2 << QStringLiteral("ПР(B)") << 0.0 << 1820.0;
 }
 
 void SensorSelectionTest::choosingATypeSetsBounds()
