@@ -28,7 +28,7 @@ void MainWindow::on_pushButtonStartTesting_clicked()
     if (!serialPort.isOpen())
         return;
 
-    auto *log = new TestLogFile;
+    auto *log = new TestLogFile(this);
     if (!log->create(QDir::currentPath(), QDateTime::currentDateTime())) {
         const QString path = shownPath(log->fileName());
         delete log;

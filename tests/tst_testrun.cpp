@@ -1,0 +1,627 @@
+#include "support/simwindow.h"
+#include "support/testsupport.h"
+#include "testlog/csvformat.h"
+
+#include <QDirIterator>
+#include <QDoubleSpinBox>
+#include <QHeaderView>
+#include <QProcess>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtEndian>
+#include <QtTest>
+
+#include <cstdio>
+#include <memory>
+
+using TestSupport::SimWindow;
+
+// Polling and test runs of a main window connected to the simulated transmitter
+// over its pseudo-terminal: the timers, the tab rules, the CSV file of a run
+// against the table, and that no row shown is ever missing from the file.
+class TestRunTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void pollingSendsAtOnceThenEveryThreeSeconds();
+    void pollingStopThenStartSendsAtOnce();
+    void pollingStartWithThePortClosedDoesNothing();
+    void leavingTheDataTabStopsPollingAndTheRun_data();
+    void leavingTheDataTabStopsPollingAndTheRun();
+    void backToTheDataTabTheRunGoesOn();
+
+    void runFileAndTableAgreeRowForRow();
+    void rowsStayWholeWhateverTheSortOrder();
+    void twoRunsInOneSecondKeepBothFiles();
+    void logThatCannotBeCreatedIsReportedAndNoRunStarts_data();
+    void logThatCannotBeCreatedIsReportedAndNoRunStarts();
+    void rowsThatCannotBeWrittenAreReportedOncePerRun();
+    void everyEndOfARunClosesTheFile_data();
+    void everyEndOfARunClosesTheFile();
+    void aKilledProcessKeepsEveryRowItShowed();
+
+private:
+    QTableWidget *table() { return rig->find<QTableWidget>("table"); }
+    QPushButton *button(const char *name) { return rig->find<QPushButton>(name); }
+    int liveValueRequests() const;
+    void feed(const QList<float> &values);
+    void startRun();
+    QStringList csvFiles() const;
+    bool runIsLogging();
+
+    QString originalDirectory;
+    std::unique_ptr<QTemporaryDir> workDir;
+    std::unique_ptr<SimWindow> rig;
+};
+
+namespace {
+
+constexpr int DataTab = 0;
+constexpr int TestingTab = 4;
+const char *const ChildFlag = "--killed-run-child";
+
+QByteArray liveValuesReply(const QList<float> &values)
+{
+    QByteArray reply = QByteArray::fromHex("0000160000");
+    for (float value : values) {
+        char bytes[4];
+        qToLittleEndian(value, bytes);
+        reply.append(bytes, 4);
+    }
+    return reply;
+}
+
+QList<QStringList> tableRows(const QTableWidget *table)
+{
+    QList<QStringList> rows;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList row;
+        for (int c = 0; c < table->columnCount(); ++c)
+            row.append(table->item(r, c) ? table->item(r, c)->text() : QStringLiteral("<none>"));
+        rows.append(row);
+    }
+    return rows;
+}
+
+QByteArray contents(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<unreadable>");
+}
+
+// The rows of a CSV log after its header, each split into its fields. The
+// header and the line ends are checked on the way.
+QList<QStringList> csvRows(const QString &path)
+{
+    const QByteArray bytes = contents(path);
+    const QByteArray header = CsvFormat::line(CsvFormat::headerFields());
+    if (!bytes.startsWith(header) || !bytes.endsWith('\n') || bytes.contains('\r')) {
+        QTest::qFail(qPrintable("bad header or line ends in " + path), __FILE__, __LINE__);
+        return {};
+    }
+    QList<QStringList> rows;
+    for (const QString &line : QString::fromUtf8(bytes.mid(header.size())).split('\n')) {
+        if (!line.isEmpty())
+            rows.append(line.split(QLatin1Char(';')));
+    }
+    return rows;
+}
+
+// Whether this process holds the file open, by its descriptors in /proc.
+bool heldOpen(const QString &path)
+{
+    const QString wanted = QFileInfo(path).canonicalFilePath();
+    QDirIterator fds(QStringLiteral("/proc/self/fd"), QDir::AllEntries | QDir::System);
+    while (fds.hasNext()) {
+        fds.next();
+        if (fds.fileInfo().symLinkTarget() == wanted)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void TestRunTest::initTestCase()
+{
+    TestSupport::watchWarnings();
+}
+
+void TestRunTest::init()
+{
+    originalDirectory = QDir::currentPath();
+    workDir = std::make_unique<QTemporaryDir>();
+    QVERIFY(workDir->isValid());
+    QVERIFY(QDir::setCurrent(workDir->path()));
+    rig = std::make_unique<SimWindow>();
+    QVERIFY(rig->connectWindow());
+}
+
+void TestRunTest::cleanup()
+{
+    rig.reset();
+    QDir::setCurrent(originalDirectory);
+    workDir.reset();
+    QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
+}
+
+int TestRunTest::liveValueRequests() const
+{
+    int count = 0;
+    for (const veltra::sim::Request &request : rig->sim().requests())
+        count += request.type == 0 && request.command == 0 && request.payload.empty();
+    return count;
+}
+
+void TestRunTest::feed(const QList<float> &values)
+{
+    QVERIFY(QMetaObject::invokeMethod(&rig->window(), "commandProcessing",
+                                      Q_ARG(QByteArray, liveValuesReply(values))));
+}
+
+void TestRunTest::startRun()
+{
+    rig->find<QTabWidget>("tabWidget")->setCurrentIndex(TestingTab);
+    rig->click("pushButtonStartTesting");
+    QVERIFY(!button("pushButtonStartTesting")->isEnabled());
+    QVERIFY(button("pushButtonStopTesting")->isEnabled());
+}
+
+QStringList TestRunTest::csvFiles() const
+{
+    return QDir(workDir->path()).entryList({"*.csv"}, QDir::Files, QDir::Name);
+}
+
+// A run is logging when a reply becomes a row and leaves the Data tab alone.
+bool TestRunTest::runIsLogging()
+{
+    auto *shown = rig->find<QDoubleSpinBox>("preValue");
+    const int rows = table()->rowCount();
+    const double marker = shown->value() + 1.5;
+    feed({float(marker), 0, 0, 0, 0});
+    const bool logged = table()->rowCount() == rows + 1;
+    const bool displayed = qFuzzyCompare(shown->value(), marker);
+    if (logged == displayed)
+        QTest::qFail("a reply was both logged and displayed, or neither", __FILE__, __LINE__);
+    return logged;
+}
+
+void TestRunTest::pollingSendsAtOnceThenEveryThreeSeconds()
+{
+    rig->clearLine();
+    rig->click("startButton");
+    QTRY_COMPARE_WITH_TIMEOUT(liveValueRequests(), 1, 1000);
+    QVERIFY(!button("startButton")->isEnabled());
+    QVERIFY(button("stopButton")->isEnabled());
+
+    QTest::qWait(2500);
+    QCOMPARE(liveValueRequests(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(liveValueRequests(), 2, 1000);
+    // The replies land on the Data tab.
+    QTRY_VERIFY_WITH_TIMEOUT(rig->find<QDoubleSpinBox>("Iout")->value() >= 3.5, 2000);
+
+    rig->click("stopButton");
+    QVERIFY(button("startButton")->isEnabled());
+    QVERIFY(!button("stopButton")->isEnabled());
+    QTest::qWait(3300);
+    QCOMPARE(liveValueRequests(), 2);
+}
+
+void TestRunTest::pollingStopThenStartSendsAtOnce()
+{
+    rig->click("startButton");
+    QTest::qWait(2000);
+    rig->clearLine();
+    rig->click("stopButton");
+    rig->click("startButton");
+    QTRY_COMPARE_WITH_TIMEOUT(liveValueRequests(), 1, 1000);
+    // The interval starts again from the restart, not from the first start.
+    QTest::qWait(2400);
+    QCOMPARE(liveValueRequests(), 1);
+    QTRY_COMPARE_WITH_TIMEOUT(liveValueRequests(), 2, 1000);
+}
+
+void TestRunTest::pollingStartWithThePortClosedDoesNothing()
+{
+    rig->disconnectWindow();
+    rig->clearLine();
+    const bool startEnabled = button("startButton")->isEnabled();
+    QVERIFY(QMetaObject::invokeMethod(&rig->window(), "on_startButton_clicked"));
+    QVERIFY(QMetaObject::invokeMethod(&rig->window(), "runCommandOne"));
+    QVERIFY(QMetaObject::invokeMethod(&rig->window(), "on_pushButtonStartTesting_clicked"));
+    QTest::qWait(300);
+    QVERIFY(rig->lineBytes().isEmpty());
+    QCOMPARE(button("startButton")->isEnabled(), startEnabled);
+    QVERIFY(!button("stopButton")->isEnabled());
+    QVERIFY(!button("pushButtonStopTesting")->isEnabled());
+    QVERIFY(csvFiles().isEmpty());
+}
+
+void TestRunTest::leavingTheDataTabStopsPollingAndTheRun_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::newRow("Настройка") << 1;
+    QTest::newRow("Производственные параметры") << 2;
+    QTest::newRow("Калибровка") << 3;
+}
+
+void TestRunTest::leavingTheDataTabStopsPollingAndTheRun()
+{
+    QFETCH(int, index);
+    auto *tabs = rig->find<QTabWidget>("tabWidget");
+    // A run started on the Testing tab goes on on the Data tab, with polling on top.
+    startRun();
+    const QString file = QDir(workDir->path()).filePath(csvFiles().value(0));
+    tabs->setCurrentIndex(DataTab);
+    rig->click("startButton");
+    QVERIFY(button("stopButton")->isEnabled());
+
+    tabs->setCurrentIndex(index);
+    QVERIFY(!button("stopButton")->isEnabled());
+    QVERIFY(!button("pushButtonStopTesting")->isEnabled());
+    QVERIFY(!heldOpen(file));
+    QVERIFY(!runIsLogging());
+    rig->settle();
+    rig->clearLine();
+    QTest::qWait(3300); // longer than both intervals
+    QCOMPARE(liveValueRequests(), 0);
+
+    // Back on the Data tab polling waits for "Старт".
+    tabs->setCurrentIndex(DataTab);
+    QVERIFY(button("startButton")->isEnabled());
+    QVERIFY(!button("stopButton")->isEnabled());
+}
+
+void TestRunTest::backToTheDataTabTheRunGoesOn()
+{
+    auto *tabs = rig->find<QTabWidget>("tabWidget");
+    startRun();
+    QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 1, 1500);
+    tabs->setCurrentIndex(DataTab);
+    QVERIFY(button("startButton")->isEnabled());
+    QVERIFY(!button("stopButton")->isEnabled());
+    QVERIFY(!button("pushButtonStopTesting")->isEnabled());
+    // The run's timer keeps asking, and its answers still become rows.
+    QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 2, 3000);
+    QVERIFY(runIsLogging());
+
+    // Selecting the Testing tab itself ends the run.
+    tabs->setCurrentIndex(TestingTab);
+    QVERIFY(!runIsLogging());
+    QVERIFY(!button("pushButtonStopTesting")->isEnabled());
+}
+
+void TestRunTest::runFileAndTableAgreeRowForRow()
+{
+    // The cold-junction value as shown is (t - ocr) / fsr: this makes it -0.050.
+    veltra::sim::DeviceState state = rig->sim().state();
+    state.cj.fsr = 10000.0f;
+    state.cj.ocr = 523.0f;
+    rig->sim().setState(state);
+
+    const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
+    startRun();
+    const QDateTime after = QDateTime::currentDateTime();
+    // The first row comes at once, the next ones every 2000 ms.
+    QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 1, 1500);
+    QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 3, 5000);
+    rig->click("pushButtonStopTesting");
+    const QDateTime end = QDateTime::currentDateTime();
+
+    const QStringList files = csvFiles();
+    QCOMPARE(files.size(), 1);
+    const QRegularExpressionMatch name =
+        QRegularExpression("^(\\d\\d\\.\\d\\d\\.\\d\\d \\d\\d\\.\\d\\d\\.\\d\\d)\\.csv$")
+            .match(files.first());
+    QVERIFY2(name.hasMatch(), qPrintable(files.first()));
+    const QDateTime started =
+        QDateTime::fromString(name.captured(1), QStringLiteral("dd.MM.yy hh.mm.ss")).addYears(100);
+    QVERIFY2(started >= before && started <= after, qPrintable(started.toString()));
+
+    const QList<QStringList> rows = csvRows(QDir(workDir->path()).filePath(files.first()));
+    QCOMPARE(rows.size(), 3);
+    const QRegularExpression value("^-?\\d+\\.\\d{3}$");
+    for (const QStringList &row : rows) {
+        QCOMPARE(row.size(), CsvFormat::FieldCount);
+        const QDateTime time = QDateTime::fromString(row[0], QStringLiteral("dd.MM.yyyy hh:mm:ss"));
+        QVERIFY2(time.isValid() && time >= before && time <= end, qPrintable(row[0]));
+        for (int field = 1; field < CsvFormat::FieldCount; ++field)
+            QVERIFY2(value.match(row[field]).hasMatch(), qPrintable(row[field]));
+        QCOMPARE(row[4], QStringLiteral("-0.050"));
+        const double current = row[5].toDouble();
+        QVERIFY2(current >= 3.8 && current <= 20.5, qPrintable(row[5]));
+    }
+    QCOMPARE(tableRows(table()), rows);
+}
+
+void TestRunTest::rowsStayWholeWhateverTheSortOrder()
+{
+    veltra::sim::Faults quiet;
+    quiet.noAnswer = true;
+    rig->sim().setFaults(quiet);
+    startRun();
+    QList<QStringList> fed;
+    const int sortings[][2] = {{0, Qt::AscendingOrder},
+                               {3, Qt::DescendingOrder},
+                               {5, Qt::AscendingOrder},
+                               {1, Qt::DescendingOrder}};
+    int serial = 0;
+    for (const auto &sorting : sortings) {
+        table()->sortByColumn(sorting[0], Qt::SortOrder(sorting[1]));
+        for (int i = 0; i < 25; ++i, ++serial) {
+            // Repeating values, so that many rows compare equal in any column.
+            const QList<float> values{float(serial % 7), float(-serial % 5) * 0.05f, float(serial),
+                                      float(serial % 3), float(4 + serial % 4)};
+            feed(values);
+        }
+    }
+    const QList<QStringList> shown = tableRows(table());
+    const QList<QStringList> written = csvRows(QDir(workDir->path()).filePath(csvFiles().value(0)));
+    QCOMPARE(shown.size(), serial);
+    // Value 3 is unique to each reply: the row holding it holds that reply's texts.
+    for (const QStringList &row : shown) {
+        const int n = int(row[3].toDouble());
+        QCOMPARE(row[1], CsvFormat::valueText(n % 7));
+        QCOMPARE(row[2], CsvFormat::valueText(double(float(-n % 5) * 0.05f)));
+        QCOMPARE(row[4], CsvFormat::valueText(n % 3));
+        QCOMPARE(row[5], CsvFormat::valueText(4 + n % 4));
+    }
+    QList<QStringList> sortedShown = shown;
+    QList<QStringList> sortedWritten = written;
+    std::sort(sortedShown.begin(), sortedShown.end());
+    std::sort(sortedWritten.begin(), sortedWritten.end());
+    QCOMPARE(sortedShown, sortedWritten);
+    // The last order chosen holds for the rows added after it.
+    for (int r = 1; r < shown.size(); ++r)
+        QVERIFY(shown[r - 1][1].toDouble() >= shown[r][1].toDouble());
+}
+
+void TestRunTest::twoRunsInOneSecondKeepBothFiles()
+{
+    veltra::sim::Faults quiet;
+    quiet.noAnswer = true;
+    rig->sim().setFaults(quiet);
+    // Start early in a second, so that both runs fall into it.
+    QTRY_VERIFY_WITH_TIMEOUT(QTime::currentTime().msec() < 300, 1500);
+    const QDateTime start = QDateTime::currentDateTime();
+    startRun();
+    feed({1, 1, 1, 1, 1});
+    rig->click("pushButtonStopTesting");
+    startRun();
+    feed({2, 2, 2, 2, 2});
+    rig->click("pushButtonStopTesting");
+    QCOMPARE(QDateTime::currentDateTime().toSecsSinceEpoch(), start.toSecsSinceEpoch());
+
+    const QString first = CsvFormat::fileName(start);
+    const QString second = CsvFormat::fileName(start, 2);
+    QStringList files = csvFiles();
+    std::sort(files.begin(), files.end());
+    QStringList expected{first, second};
+    std::sort(expected.begin(), expected.end());
+    QCOMPARE(files, expected);
+    const QList<QStringList> firstRows = csvRows(QDir(workDir->path()).filePath(first));
+    const QList<QStringList> secondRows = csvRows(QDir(workDir->path()).filePath(second));
+    QCOMPARE(firstRows.size(), 1);
+    QCOMPARE(firstRows[0].value(1), QStringLiteral("1.000"));
+    QCOMPARE(secondRows.size(), 1);
+    QCOMPARE(secondRows[0].value(1), QStringLiteral("2.000"));
+    QCOMPARE(table()->rowCount(), 2);
+}
+
+void TestRunTest::logThatCannotBeCreatedIsReportedAndNoRunStarts_data()
+{
+    QTest::addColumn<QString>("obstacle");
+    QTest::newRow("working directory removed") << "removed";
+    QTest::newRow("working directory read-only") << "read-only";
+}
+
+void TestRunTest::logThatCannotBeCreatedIsReportedAndNoRunStarts()
+{
+    QFETCH(QString, obstacle);
+    const QString blocked = workDir->filePath("blocked");
+    QVERIFY(QDir().mkdir(blocked));
+    QVERIFY(QDir::setCurrent(blocked));
+    if (obstacle == QLatin1String("removed")) {
+        QVERIFY(QDir().rmdir(blocked));
+    } else {
+        QVERIFY(QFile::setPermissions(blocked, QFile::ReadOwner | QFile::ExeOwner));
+        QFile probe(QDir(blocked).filePath("probe"));
+        if (probe.open(QIODevice::WriteOnly)) {
+            probe.remove();
+            QFile::setPermissions(blocked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+            QSKIP("this user may write into read-only directories");
+        }
+    }
+    rig->find<QTabWidget>("tabWidget")->setCurrentIndex(TestingTab);
+    rig->clearLine();
+
+    const QDateTime before = QDateTime::currentDateTime();
+    const TestSupport::ModalBox box =
+        TestSupport::closeNextModal([this] { rig->click("pushButtonStartTesting"); });
+    const QDateTime after = QDateTime::currentDateTime();
+    QVERIFY(box.shown);
+    QCOMPARE(box.title, QStringLiteral("Внимание!"));
+    QVERIFY2(box.text.contains(CsvFormat::fileName(before)) ||
+                 box.text.contains(CsvFormat::fileName(after)),
+             qPrintable(box.text));
+    QVERIFY2(box.text.contains(QStringLiteral("Не удалось создать файл")), qPrintable(box.text));
+
+    QVERIFY(button("pushButtonStartTesting")->isEnabled());
+    QVERIFY(!button("pushButtonStopTesting")->isEnabled());
+    QVERIFY(!runIsLogging());
+    QCOMPARE(table()->rowCount(), 0);
+    QTest::qWait(2300); // a run's timer would have asked by now
+    QVERIFY(rig->lineBytes().isEmpty());
+
+    QFile::setPermissions(blocked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QDir::setCurrent(workDir->path());
+}
+
+void TestRunTest::rowsThatCannotBeWrittenAreReportedOncePerRun()
+{
+    veltra::sim::Faults quiet;
+    quiet.noAnswer = true;
+    rig->sim().setFaults(quiet);
+    for (int run = 0; run < 2; ++run) {
+        startRun();
+        const QString file = QDir(workDir->path()).filePath(csvFiles().value(0));
+        feed({1, 2, 3, 4, 5});
+        QVERIFY(QFile::remove(file));
+        const int rows = table()->rowCount();
+        TestSupport::ModalWatcher watcher;
+        for (int i = 0; i < 3; ++i)
+            feed({float(i), 2, 3, 4, 5});
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes().size(), 1, 2000);
+        QTest::qWait(100);
+        QCOMPARE(watcher.boxes().size(), 1);
+        QCOMPARE(watcher.boxes().first().title, QStringLiteral("Внимание!"));
+        QVERIFY2(watcher.boxes().first().text.contains(QFileInfo(file).fileName()),
+                 qPrintable(watcher.boxes().first().text));
+        // The rows are still shown: nothing is dropped without a word.
+        QCOMPARE(table()->rowCount(), rows + 3);
+        rig->click("pushButtonStopTesting");
+    }
+}
+
+void TestRunTest::everyEndOfARunClosesTheFile_data()
+{
+    QTest::addColumn<QString>("ending");
+    QTest::newRow("Стоп") << "stop";
+    QTest::newRow("another tab") << "tab";
+    QTest::newRow("disconnect") << "disconnect";
+    QTest::newRow("a new run") << "new run";
+    QTest::newRow("closing the window") << "close";
+    QTest::newRow("destruction") << "destroy";
+}
+
+void TestRunTest::everyEndOfARunClosesTheFile()
+{
+    QFETCH(QString, ending);
+    if (!QFileInfo::exists(QStringLiteral("/proc/self/fd")))
+        QSKIP("needs /proc to see open files");
+    veltra::sim::Faults quiet;
+    quiet.noAnswer = true;
+    rig->sim().setFaults(quiet);
+    startRun();
+    const QString file = QDir(workDir->path()).filePath(csvFiles().value(0));
+    feed({1, 2, 3, 4, 5});
+    QVERIFY(heldOpen(file));
+
+    if (ending == QLatin1String("stop")) {
+        rig->click("pushButtonStopTesting");
+    } else if (ending == QLatin1String("tab")) {
+        rig->find<QTabWidget>("tabWidget")->setCurrentIndex(1);
+    } else if (ending == QLatin1String("disconnect")) {
+        rig->disconnectWindow();
+    } else if (ending == QLatin1String("new run")) {
+        QVERIFY(QMetaObject::invokeMethod(&rig->window(), "on_pushButtonStartTesting_clicked"));
+        QCOMPARE(csvFiles().size(), 2);
+        QVERIFY(runIsLogging());
+        // One file object at a time: the previous one is gone, not just closed.
+        QCOMPARE(rig->window().findChildren<QFile *>().size(), 1);
+    } else if (ending == QLatin1String("close")) {
+        rig->window().close();
+    } else {
+        rig.reset();
+    }
+    QVERIFY(!heldOpen(file));
+    if (rig && ending != QLatin1String("new run"))
+        QVERIFY(!runIsLogging());
+    if (ending == QLatin1String("disconnect")) {
+        // The next connection starts afresh with a new run and a new file.
+        QVERIFY(rig->connectWindow());
+        QVERIFY(button("pushButtonStartTesting")->isEnabled());
+        QVERIFY(!button("pushButtonStopTesting")->isEnabled());
+    }
+    QCOMPARE(csvRows(file).size(), 1);
+}
+
+// The child runs a window with a run on, feeds rows through the reply path as
+// fast as it can and says after each row which row the table now shows; the
+// parent kills it with SIGKILL in the middle and reads the file.
+void TestRunTest::aKilledProcessKeepsEveryRowItShowed()
+{
+    QProcess child;
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), {ChildFlag, workDir->path()});
+    QVERIFY(child.waitForStarted());
+    QByteArray output;
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (output.count("shown ") < 200 && elapsed.elapsed() < 20000 &&
+           child.state() == QProcess::Running) {
+        child.waitForReadyRead(100);
+        output += child.readAllStandardOutput();
+    }
+    child.kill();
+    QVERIFY(child.waitForFinished());
+    output += child.readAllStandardOutput();
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    QList<QStringList> shown;
+    for (const QByteArray &line : output.split('\n')) {
+        if (line.startsWith("shown "))
+            shown.append(QString::fromUtf8(line.mid(6)).split(QLatin1Char(';')));
+    }
+    // The last line may have been cut short by the kill.
+    if (!output.endsWith('\n') && !shown.isEmpty())
+        shown.removeLast();
+    QVERIFY2(shown.size() >= 200, output.left(2000).constData());
+
+    const QStringList files = csvFiles();
+    QCOMPARE(files.size(), 1);
+    const QList<QStringList> written = csvRows(QDir(workDir->path()).filePath(files.first()));
+    QVERIFY2(
+        written.size() >= shown.size(),
+        qPrintable(QString("%1 rows written, %2 shown").arg(written.size()).arg(shown.size())));
+    QCOMPARE(written.mid(0, shown.size()), shown);
+}
+
+namespace {
+
+int runKilledRunChild(const QString &directory)
+{
+    QDir::setCurrent(directory);
+    SimWindow rig;
+    veltra::sim::Faults quiet;
+    quiet.noAnswer = true;
+    rig.sim().setFaults(quiet);
+    if (!rig.connectWindow())
+        return 2;
+    rig.click("pushButtonStartTesting");
+    auto *table = rig.find<QTableWidget>("table");
+    for (int i = 0; i < 1000000; ++i) {
+        QMetaObject::invokeMethod(&rig.window(), "commandProcessing",
+                                  Q_ARG(QByteArray, liveValuesReply({float(i), -0.05f, 3, 4, 5})));
+        const int last = table->rowCount() - 1; // in time order the newest row is the last
+        QStringList row;
+        for (int c = 0; c < table->columnCount(); ++c)
+            row.append(table->item(last, c)->text());
+        std::printf("shown %s\n", row.join(QLatin1Char(';')).toUtf8().constData());
+        std::fflush(stdout);
+        QCoreApplication::processEvents();
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (argc == 3 && qstrcmp(argv[1], ChildFlag) == 0)
+        return runKilledRunChild(QString::fromLocal8Bit(argv[2]));
+    TestRunTest test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_testrun.moc"
