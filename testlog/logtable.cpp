@@ -11,13 +11,25 @@
 
 namespace {
 
-// A table item that sorts by a number kept beside its text.
+// A table item that sorts by a number kept beside its text. A time item keeps
+// its text; a value item makes it from the number, the way the file gets it.
 class KeyedItem : public QTableWidgetItem
 {
 public:
     static constexpr int Type = QTableWidgetItem::UserType + 0x7E57;
 
-    KeyedItem(const QString &text, double key) : QTableWidgetItem(text, Type), key(key) {}
+    explicit KeyedItem(double value) : QTableWidgetItem(Type), key(value) {}
+    KeyedItem(double moment, const QString &text)
+        : QTableWidgetItem(Type), key(moment), shownText(text)
+    {
+    }
+
+    QVariant data(int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return QTableWidgetItem::data(role);
+        return shownText.isNull() ? CsvFormat::valueText(key) : shownText;
+    }
 
     bool operator<(const QTableWidgetItem &other) const override
     {
@@ -40,6 +52,7 @@ private:
     }
 
     double key;
+    QString shownText;
 };
 
 // Whether a row whose sort column holds `item` goes after the row holding
@@ -55,17 +68,14 @@ bool goesAfter(const QTableWidgetItem &item, const QTableWidgetItem *existing, Q
 
 namespace LogTable {
 
-void appendRow(QTableWidget *table, const QDateTime &time, const QList<double> &values,
-               const QStringList &fields)
+void appendRow(QTableWidget *table, const QDateTime &time, const QList<double> &values)
 {
-    const int columns = qMin(table->columnCount(), int(fields.size()));
+    const int columns = qMin(table->columnCount(), CsvFormat::FieldCount);
     std::vector<QTableWidgetItem *> items;
     items.reserve(size_t(columns));
-    for (int column = 0; column < columns; ++column) {
-        const double key =
-            column == 0 ? double(time.toMSecsSinceEpoch()) : values.value(column - 1, 0.0);
-        items.push_back(new KeyedItem(fields.at(column), key));
-    }
+    items.push_back(new KeyedItem(double(time.toMSecsSinceEpoch()), CsvFormat::timeText(time)));
+    for (int column = 1; column < columns; ++column)
+        items.push_back(new KeyedItem(values.value(column - 1, 0.0)));
 
     QHeaderView *header = table->horizontalHeader();
     const int sortColumn = header->sortIndicatorSection();

@@ -77,7 +77,7 @@ void MainWindow::logLiveValues(const QList<double> &values)
     const QDateTime now = QDateTime::currentDateTime();
     const QStringList fields = CsvFormat::rowFields(now, values);
     const TestLogFile::RowOutcome outcome = log->writeRow(fields);
-    LogTable::appendRow(ui->table, now, values, fields);
+    LogTable::appendRow(ui->table, now, values);
     if (outcome == TestLogFile::RowOutcome::FirstFailure) {
         QMessageBox box(QMessageBox::Information, QStringLiteral("Внимание!"),
                         QStringLiteral("Не удалось записать строку в файл журнала\n%1\n"

@@ -63,7 +63,7 @@ QList<Row> LogTableTest::rowsOf(const QTableWidget &table)
 
 void LogTableTest::add(QTableWidget &table, const Reply &reply)
 {
-    LogTable::appendRow(&table, reply.time, reply.values, reply.fields);
+    LogTable::appendRow(&table, reply.time, reply.values);
 }
 
 void LogTableTest::rowsStayWholeAndInSortOrder_data()
@@ -116,7 +116,7 @@ void LogTableTest::rowsOfTheSameSecondKeepTheirOrderOfArrival()
     for (int i = 0; i < 5; ++i) {
         const QList<double> values{double(i), 0, 0, 0, 0};
         expected.append(CsvFormat::rowFields(second, values));
-        LogTable::appendRow(&table, second, values, expected.last());
+        LogTable::appendRow(&table, second, values);
     }
     QCOMPARE(rowsOf(table), expected);
 }
@@ -130,8 +130,8 @@ void LogTableTest::valuesSortAsNumbersAndTimesAcrossTheYearEnd()
     const QDateTime oldYear(QDate(2026, 12, 31), QTime(23, 59, 59));
     const QList<double> ten{10, 10, 10, 10, 10};
     const QList<double> nine{9, 9, 9, 9, 9};
-    LogTable::appendRow(&table, newYear, ten, CsvFormat::rowFields(newYear, ten));
-    LogTable::appendRow(&table, oldYear, nine, CsvFormat::rowFields(oldYear, nine));
+    LogTable::appendRow(&table, newYear, ten);
+    LogTable::appendRow(&table, oldYear, nine);
     QCOMPARE(table.item(0, 0)->text(), QStringLiteral("31.12.2026 23:59:59"));
     QCOMPARE(table.item(1, 0)->text(), QStringLiteral("01.01.2027 00:00:01"));
 

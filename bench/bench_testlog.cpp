@@ -1,0 +1,156 @@
+// Long test runs: the cost of one logged row as the table and the file grow.
+//
+// Build and run (from the source tree; the build directory name is up to you):
+//
+//   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j2 --target
+//   bench_testlog build/bench/bench_testlog                 # 100,000 rows, table in time order
+//   build/bench/bench_testlog 20000 --descending   # fewer rows, newest row on top
+//
+// A main window is connected to the simulated transmitter (which is told not to
+// answer, so only the rows fed here are logged), a test run is started with the
+// real button, and LiveValues replies go through the window's real reply path:
+// queued to commandProcessing and delivered by the event loop, one at a time.
+// The run's CSV file goes to a temporary directory. The window is not shown, so
+// painting is left out: on screen it happens at most once per frame, not per row.
+//
+// Printed: time per row over the first and the last 1,000 rows, the total time,
+// and memory growth per row (resident set size from /proc/self/status, Linux
+// only; elsewhere it says so). The exit code is 1 when a target is missed:
+// last-1,000 per-row time at most twice the first-1,000, the whole run under
+// 10 s, at most 1.5 KB of memory per row.
+#include "support/simwindow.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QTabWidget>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QtEndian>
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+QByteArray liveValuesReply(int row)
+{
+    // Slowly changing values, like a burn-in: a temperature drifting around 85 °C.
+    const double temperature = 85.0 + 2.0 * std::sin(row / 5000.0) + 0.01 * (row % 7);
+    const float values[5] = {float(100.0 + 0.385 * temperature), float(temperature),
+                             float(temperature - 0.02), float(23.0 + 0.001 * (row % 400)),
+                             float(4.0 + 16.0 * temperature / 150.0)};
+    QByteArray reply = QByteArray::fromHex("0000160000");
+    for (float value : values) {
+        char bytes[4];
+        qToLittleEndian(value, bytes);
+        reply.append(bytes, 4);
+    }
+    return reply;
+}
+
+// Resident set size in kilobytes, or -1 where /proc/self/status is not there.
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    int rows = 100000;
+    bool descending = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--descending") == 0)
+            descending = true;
+        else
+            rows = qMax(2000, std::atoi(argv[i]));
+    }
+
+    QTemporaryDir workDir;
+    if (!workDir.isValid() || !QDir::setCurrent(workDir.path())) {
+        std::fprintf(stderr, "no temporary directory to work in\n");
+        return 2;
+    }
+    TestSupport::SimWindow rig;
+    veltra::sim::Faults quiet;
+    quiet.noAnswer = true;
+    rig.sim().setFaults(quiet);
+    if (!rig.connectWindow()) {
+        std::fprintf(stderr, "could not connect to the simulator\n");
+        return 2;
+    }
+    rig.find<QTabWidget>("tabWidget")->setCurrentIndex(4);
+    rig.click("pushButtonStartTesting");
+    auto *table = rig.find<QTableWidget>("table");
+    if (descending)
+        table->sortByColumn(0, Qt::DescendingOrder);
+    const QStringList files = QDir().entryList({"*.csv"}, QDir::Files);
+    if (files.size() != 1) {
+        std::fprintf(stderr, "the test run did not start\n");
+        return 2;
+    }
+    QCoreApplication::processEvents();
+
+    MainWindow *window = &rig.window();
+    const long rssBefore = residentKilobytes();
+    QElapsedTimer clock;
+    clock.start();
+    qint64 firstEnd = 0;
+    qint64 lastStart = 0;
+    for (int row = 0; row < rows; ++row) {
+        if (row == rows - 1000)
+            lastStart = clock.nsecsElapsed();
+        QMetaObject::invokeMethod(window, "commandProcessing", Qt::QueuedConnection,
+                                  Q_ARG(QByteArray, liveValuesReply(row)));
+        QCoreApplication::processEvents();
+        if (row == 999)
+            firstEnd = clock.nsecsElapsed();
+    }
+    const qint64 total = clock.nsecsElapsed();
+    const long rssAfter = residentKilobytes();
+
+    QFile log(files.first());
+    const int lines = log.open(QIODevice::ReadOnly) ? log.readAll().count('\n') : -1;
+    if (table->rowCount() != rows || lines != rows + 1) {
+        std::fprintf(stderr, "rows went missing: %d in the table, %d lines in the file\n",
+                     table->rowCount(), lines);
+        return 2;
+    }
+
+    const double firstPerRow = firstEnd / 1000.0 / 1000.0;
+    const double lastPerRow = (total - lastStart) / 1000.0 / 1000.0;
+    const double seconds = total / 1e9;
+    std::printf("rows: %d (table %s)\n", rows,
+                descending ? "newest first" : "in time order, oldest first");
+    std::printf("first 1,000 rows: %.1f us per row\n", firstPerRow);
+    std::printf("last 1,000 rows:  %.1f us per row (%.2f x the first)\n", lastPerRow,
+                lastPerRow / firstPerRow);
+    std::printf("total: %.2f s\n", seconds);
+    bool met = lastPerRow <= 2.0 * firstPerRow && (rows != 100000 || seconds < 10.0);
+    if (rssBefore >= 0 && rssAfter >= 0) {
+        const double bytesPerRow = (rssAfter - rssBefore) * 1024.0 / rows;
+        std::printf("memory: %.0f bytes per row (resident %ld kB -> %ld kB)\n", bytesPerRow,
+                    rssBefore, rssAfter);
+        met = met && bytesPerRow <= 1.5 * 1024;
+    } else {
+        std::printf("memory: not measured (no /proc/self/status on this system)\n");
+    }
+    std::printf("targets (last <= 2 x first, 100,000 rows < 10 s, <= 1.5 KB per row): %s\n",
+                met ? "met" : "MISSED");
+    return met ? 0 : 1;
+}
