@@ -17,6 +17,10 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     testLogFile = new QFile;
     fillPortList();
 
+    // Coarse timers may fire up to 5% early; the no-answer time and the
+    // sampling intervals of a test run should mean what they say.
+    for (QTimer *timer : {&pollTimer, &noAnswerTimer, &testTimer})
+        timer->setTimerType(Qt::PreciseTimer);
     pollTimer.setInterval(3000);
     noAnswerTimer.setInterval(5000);
     testTimer.setInterval(2000);

@@ -92,6 +92,9 @@ void SerialWorker::doWork()
     pending.clear();
     receiveTimer = new QTimer;
     connect(receiveTimer, &QTimer::timeout, this, &SerialWorker::receivePackage);
+    // Bytes that came between the open and now raised their readyRead before
+    // it was connected; pick them up.
+    QMetaObject::invokeMethod(reader, &PortReader::readAvailable, Qt::QueuedConnection);
 }
 
 void SerialWorker::stop()
