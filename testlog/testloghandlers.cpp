@@ -40,13 +40,14 @@ void MainWindow::on_pushButtonStartTesting_clicked()
         box.exec();
         return;
     }
-    // The previous run's file is closed already; it goes now.
+    // A run still going ends here; the previous run's file object goes.
     endTestRun();
     delete testLogFile;
     testLogFile = log;
 
     // Oldest row first, like the file. In time order every new row is the last
-    // one, which keeps adding a row equally cheap however long the run gets.
+    // one, which keeps adding a row equally cheap however long the run gets;
+    // newest first would move every row down for each new one.
     QHeaderView *header = ui->table->horizontalHeader();
     if (header->sortIndicatorSection() != 0 || header->sortIndicatorOrder() != Qt::AscendingOrder)
         ui->table->sortByColumn(0, Qt::AscendingOrder);
