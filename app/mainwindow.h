@@ -80,6 +80,7 @@ private:
     void setStatusColour(const QString &colour, const QString &word);
 
     // Requests and replies (device/)
+    void processReply(const QByteArray &data);
     void showInformation(const QString &title, const QString &text);
     bool reportResultCode(quint8 resultCode); // true when it was an error
     void decodeReply(quint8 command, const QByteArray &data);
@@ -105,4 +106,7 @@ private:
     QFile *testLogFile = nullptr;
     DebugWindow *debugWindow = nullptr;
     bool testRunning = false;
+    // Replies that arrive while a reply's message box is open wait here.
+    bool replyBoxOpen = false;
+    QList<QByteArray> deferredReplies;
 };

@@ -12,6 +12,19 @@
 void MainWindow::commandProcessing(QByteArray data)
 {
     noAnswerTimer.stop();
+    // A message box runs its own event loop; a reply delivered meanwhile is
+    // handled after the box closes, in the order the replies came.
+    if (replyBoxOpen) {
+        deferredReplies.append(data);
+        return;
+    }
+    processReply(data);
+    while (!deferredReplies.isEmpty())
+        processReply(deferredReplies.takeFirst());
+}
+
+void MainWindow::processReply(const QByteArray &data)
+{
     if (data.isEmpty())
         return;
     const Device::ReplyHeader reply = Device::parseReply(data);
@@ -29,7 +42,9 @@ void MainWindow::commandProcessing(QByteArray data)
 void MainWindow::showInformation(const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
+    replyBoxOpen = true;
     box.exec();
+    replyBoxOpen = false;
 }
 
 bool MainWindow::reportResultCode(quint8 resultCode)

@@ -87,6 +87,7 @@ void SerialWorker::sendPackage(QByteArray request)
 
 void SerialWorker::doWork()
 {
+    const std::lock_guard<std::mutex> lock(wiring);
     connect(port, &QSerialPort::readyRead, reader, &PortReader::readAvailable);
     connect(port, &QSerialPort::errorOccurred, reader, &PortReader::filterError);
     pending.clear();
@@ -99,6 +100,7 @@ void SerialWorker::doWork()
 
 void SerialWorker::stop()
 {
+    const std::lock_guard<std::mutex> lock(wiring);
     if (receiveTimer) {
         receiveTimer->stop();
         disconnect(receiveTimer, &QTimer::timeout, this, &SerialWorker::receivePackage);

@@ -5,6 +5,8 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include <mutex>
+
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -73,4 +75,8 @@ private:
     PortReader *reader;
     PortErrorReporter *errorReporter;
     QByteArray pending; // worker thread only
+    // Wiring is set up and torn down by successive runs of the thread and by
+    // the destructor. QThread's own hand-over is invisible to
+    // ThreadSanitizer, so this lock makes each of them see the last one.
+    std::mutex wiring;
 };

@@ -1,0 +1,84 @@
+#include "app/mainwindow.h"
+#include "support/testsupport.h"
+
+#include <QApplication>
+#include <QDoubleSpinBox>
+#include <QMessageBox>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+QByteArray floatBytes(float value)
+{
+    QByteArray bytes(4, 0);
+    quint32 raw;
+    memcpy(&raw, &value, 4);
+    for (int i = 0; i < 4; ++i)
+        bytes[i] = char((raw >> (8 * i)) & 0xFF);
+    return bytes;
+}
+
+// An ADC reply (type 0, command 2) with a result code and two constants.
+QByteArray adcReply(quint8 resultCode, float fsr, float ocr)
+{
+    QByteArray reply = QByteArray::fromHex("00020A");
+    reply.append(char(resultCode));
+    reply.append(char(0));
+    reply.append(floatBytes(fsr));
+    reply.append(floatBytes(ocr));
+    return reply;
+}
+
+void deliver(MainWindow &window, const QByteArray &reply)
+{
+    // The worker delivers replies as queued calls; do the same.
+    QMetaObject::invokeMethod(&window, "commandProcessing", Qt::QueuedConnection,
+                              Q_ARG(QByteArray, reply));
+}
+
+} // namespace
+
+// While a reply's message box is open, later replies wait for it to close and
+// are then handled in the order they came.
+class ReplyOrderTest : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase() { TestSupport::watchWarnings(); }
+
+    void laterRepliesWaitForTheOpenBox()
+    {
+        MainWindow window;
+        auto *fsr = window.findChild<QDoubleSpinBox *>("ADC_FSR");
+        QStringList texts;
+        QList<double> fsrWhileOpen;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            if (texts.isEmpty()) {
+                // The second reply arrives while the first box is still open.
+                deliver(window, adcReply(3, 2.5f, 0.5f));
+                QTest::qWait(100);
+            }
+            texts.append(box->text());
+            fsrWhileOpen.append(fsr->value());
+            box->done(QMessageBox::Ok);
+        });
+        poll.start(10);
+        deliver(window, adcReply(4, 1.5f, 0.25f));
+        QTRY_COMPARE(texts.size(), 2);
+        QCOMPARE(texts, QStringList({"Код 4: Переданный параметр слишком маленький!!",
+                                     "Код 3: Переданный параметр слишком большой!!"}));
+        // The first box stood before its reply was decoded, and the second
+        // reply was not decoded under it.
+        QCOMPARE(fsrWhileOpen, QList<double>({0.0, 1.5}));
+        QTRY_COMPARE(fsr->value(), 2.5);
+        QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
+    }
+};
+
+QTEST_MAIN(ReplyOrderTest)
+#include "tst_replyorder.moc"
