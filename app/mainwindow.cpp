@@ -8,6 +8,7 @@
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QHeaderView>
 #include <QThread>
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
@@ -52,6 +53,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     statusLabel.setStyleSheet(StatusStyle::initialSheet());
     worker->setStatusLabel(&statusLabel);
     ui->statusBar->addWidget(&statusLabel, 0);
+
+    // The time column fits a time stamp, the five value columns share the
+    // rest, and their long titles wrap onto a second line rather than being cut.
+    QHeaderView *header = ui->table->horizontalHeader();
+    header->setSectionResizeMode(QHeaderView::Stretch);
+    header->setSectionResizeMode(0, QHeaderView::Fixed);
+    const QFontMetrics metrics(ui->table->font());
+    header->resizeSection(0, metrics.boundingRect(QStringLiteral("00.00.0000 00:00:00")).width() + 16);
+    header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
+    header->setMinimumHeight(2 * header->fontMetrics().lineSpacing() + 8);
 
     ui->tabWidget->setCurrentIndex(0);
     ui->CurrentDate->setDate(QDate::currentDate());
