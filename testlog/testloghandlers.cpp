@@ -79,15 +79,13 @@ void MainWindow::logLiveValues(const QList<double> &values)
     const QStringList fields = CsvFormat::rowFields(now, values);
     const TestLogFile::RowOutcome outcome = log->writeRow(fields);
     LogTable::appendRow(ui->table, now, values);
-    if (outcome == TestLogFile::RowOutcome::FirstFailure) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Внимание!"),
+    // Shown from within reply processing: replies that come meanwhile wait.
+    if (outcome == TestLogFile::RowOutcome::FirstFailure)
+        showInformation(QStringLiteral("Внимание!"),
                         QStringLiteral("Не удалось записать строку в файл журнала\n%1\n"
                                        "Строки этого испытания, начиная с этой, "
                                        "могут отсутствовать в файле.")
-                            .arg(shownPath(log->fileName())),
-                        QMessageBox::Ok, this);
-        box.exec();
-    }
+                            .arg(shownPath(log->fileName())));
 }
 
 // Ends a run on every path: "Стоп", another tab, a disconnect, closing the
