@@ -83,13 +83,23 @@ void MainWindow::changeControlsEnabled()
     const bool open = serialPort.isOpen();
     ui->refreshButton->setEnabled(!open);
     ui->comboPort->setEnabled(!open);
-    const auto connectionControls = {
-        ui->buttonFactoryMode,     ui->startButton,           ui->readConfig,
-        ui->buttonReadProbeType,   ui->buttonWriteProbeType,  ui->buttonReadDeviceInfo,
-        ui->buttonWriteDeviceInfo, ui->buttonFirstPoint,      ui->buttonSecondPoint,
-        ui->buttonReadADC,         ui->buttonWriteADC,        ui->buttonClearEEPROM,
-        ui->buttonFactoryResetSettings, ui->buttonSaveFactorySettings,
-        ui->buttonReadRefAndMeas,  ui->buttonWriteRefAndMeas, ui->pushButtonStartTesting};
+    const auto connectionControls = {ui->buttonFactoryMode,
+                                     ui->startButton,
+                                     ui->readConfig,
+                                     ui->buttonReadProbeType,
+                                     ui->buttonWriteProbeType,
+                                     ui->buttonReadDeviceInfo,
+                                     ui->buttonWriteDeviceInfo,
+                                     ui->buttonFirstPoint,
+                                     ui->buttonSecondPoint,
+                                     ui->buttonReadADC,
+                                     ui->buttonWriteADC,
+                                     ui->buttonClearEEPROM,
+                                     ui->buttonFactoryResetSettings,
+                                     ui->buttonSaveFactorySettings,
+                                     ui->buttonReadRefAndMeas,
+                                     ui->buttonWriteRefAndMeas,
+                                     ui->pushButtonStartTesting};
     for (QPushButton *control : connectionControls)
         control->setEnabled(open);
     ui->stopButton->setEnabled(false);

@@ -60,7 +60,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     header->setSectionResizeMode(QHeaderView::Stretch);
     header->setSectionResizeMode(0, QHeaderView::Fixed);
     const QFontMetrics metrics(ui->table->font());
-    header->resizeSection(0, metrics.boundingRect(QStringLiteral("00.00.0000 00:00:00")).width() + 16);
+    header->resizeSection(0,
+                          metrics.boundingRect(QStringLiteral("00.00.0000 00:00:00")).width() + 16);
     header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
     header->setMinimumHeight(2 * header->fontMetrics().lineSpacing() + 8);
 

@@ -2,9 +2,12 @@
 //
 // Build and run (from the source tree; the build directory name is up to you):
 //
-//   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release && cmake --build build -j2 --target
-//   bench_testlog build/bench/bench_testlog                 # 100,000 rows, table in time order
+// clang-format off
+//   cmake -S . -B build -DCMAKE_BUILD_TYPE=Release
+//   cmake --build build -j2 --target bench_testlog
+//   build/bench/bench_testlog                      # 100,000 rows, table in time order
 //   build/bench/bench_testlog 20000 --descending   # fewer rows, newest row on top
+// clang-format on
 //
 // A main window is connected to the simulated transmitter (which is told not to
 // answer, so only the rows fed here are logged), a test run is started with the

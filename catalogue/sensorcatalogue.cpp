@@ -30,13 +30,29 @@ SensorCatalogue SensorCatalogue::standard()
     // Grade 21 platinum and grade 23 copper thermometers get the working
     // ranges of those grades, so every RTD type has limits of its own.
     c.limitRows = {
-        {{-200, 850}, {-200, 850}, {-220, 850}, {-220, 850}, {-180, 200}, {-180, 200},
-         {-50, 200}, {-50, 200}, {-200, 650}, {-50, 180}},
+        {{-200, 850},
+         {-200, 850},
+         {-220, 850},
+         {-220, 850},
+         {-180, 200},
+         {-180, 200},
+         {-50, 200},
+         {-50, 200},
+         {-200, 650},
+         {-50, 180}},
         {{-200, 800}, {-270, 1372}, {-210, 1200}, {-270, 1300}, {-50, 1768}, {0, 2500}, {0, 1820}},
         {{-60, 85}},
     };
-    c.rtd = sortedByCode({{0x0C, 0}, {0x0B, 1}, {0x6B, 2}, {0x6A, 3}, {0x69, 4}, {0x68, 5},
-                          {0x5C, 6}, {0x67, 7}, {0xF1, 8}, {0xF2, 9}});
+    c.rtd = sortedByCode({{0x0C, 0},
+                          {0x0B, 1},
+                          {0x6B, 2},
+                          {0x6A, 3},
+                          {0x69, 4},
+                          {0x68, 5},
+                          {0x5C, 6},
+                          {0x67, 7},
+                          {0xF1, 8},
+                          {0xF2, 9}});
     c.thermocouple =
         sortedByCode({{0x94, 0}, {0x89, 1}, {0x88, 2}, {0x8A, 3}, {0x8C, 4}, {0x87, 5}, {0x83, 6}});
     return c;

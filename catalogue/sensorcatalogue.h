@@ -7,20 +7,29 @@
 
 // Sensing-element kinds as the positions of the kind list and as the kind byte
 // on the wire.
-enum class SensorKind : int { Tmp123 = 0, Voltage = 1, Thermocouple = 2, Rtd3Wire = 3, Rtd4Wire = 4 };
+enum class SensorKind : int {
+    Tmp123 = 0,
+    Voltage = 1,
+    Thermocouple = 2,
+    Rtd3Wire = 3,
+    Rtd4Wire = 4
+};
 
-struct RangeLimits {
+struct RangeLimits
+{
     float lower;
     float upper;
 };
 
-struct CodePair {
+struct CodePair
+{
     quint8 code;
     quint8 position;
 };
 
 // The kind and sensor type code bytes of a ProbeType write.
-struct SensorSelection {
+struct SensorSelection
+{
     quint8 kindByte;
     quint8 code;
 };

@@ -45,7 +45,8 @@ QList<QByteArray> buildFrames(const QByteArray &request)
 Received acceptFrame(const QByteArray &received)
 {
     // The first and last bytes are taken as delimiters whatever they hold.
-    const QByteArray body = received.size() >= 2 ? received.mid(1, received.size() - 2) : QByteArray();
+    const QByteArray body =
+        received.size() >= 2 ? received.mid(1, received.size() - 2) : QByteArray();
     const bool checkOk = computeCheckByte(body) == 0;
     const QByteArray candidate = body.left(qMax(0, body.size() - 1));
 

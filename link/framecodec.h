@@ -24,7 +24,8 @@ QList<QByteArray> buildFrames(const QByteArray &request);
 
 enum class Outcome { Success, CheckByteError, BadPacket };
 
-struct Received {
+struct Received
+{
     Outcome outcome = Outcome::Success;
     bool checkByteOk = true; // also known for a rejected frame
     QByteArray reply;        // empty for BadPacket

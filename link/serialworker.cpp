@@ -172,7 +172,8 @@ void SerialWorker::showRxData(const QString &hex)
     if (!rxData)
         return;
     QLineEdit *box = rxData;
-    QMetaObject::invokeMethod(box, [box, hex] { box->setText(hex); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        box, [box, hex] { box->setText(hex); }, Qt::QueuedConnection);
 }
 
 void SerialWorker::showRxCommand(int command)
@@ -180,5 +181,6 @@ void SerialWorker::showRxCommand(int command)
     if (!rxCommand)
         return;
     QSpinBox *box = rxCommand;
-    QMetaObject::invokeMethod(box, [box, command] { box->setValue(command); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        box, [box, command] { box->setValue(command); }, Qt::QueuedConnection);
 }

@@ -98,13 +98,15 @@ private slots:
         QTest::addColumn<QByteArray>("line");
         QTest::addColumn<int>("shownCommand");
         QTest::addColumn<QString>("shownData");
-        QTest::newRow("write with payload")
-            << 1 << "03 0a0B" << hex("FF01030200FF" "FF0303020A0B03FF") << 3 << "0A0B";
+        QTest::newRow("write with payload") << 1 << "03 0a0B"
+                                            << hex("FF01030200FF"
+                                                   "FF0303020A0B03FF")
+                                            << 3 << "0A0B";
         QTest::newRow("type byte 255") << 255 << "10" << hex("FFFF100010FF") << 16 << "";
         QTest::newRow("read drops its payload") << 0 << "ABC" << hex("FF000A010BFF") << 10 << "BC";
         QTest::newRow("first data byte C8") << 0 << "C8" << hex("FF00C800C8FF") << 200 << "";
-        QTest::newRow("cyrillic skipped") << 0 << QStringLiteral("zzЯ03") << hex("FF00030003FF") << 3
-                                          << "";
+        QTest::newRow("cyrillic skipped")
+            << 0 << QStringLiteral("zzЯ03") << hex("FF00030003FF") << 3 << "";
     }
     void composedSendIsFramedOnTheLine()
     {

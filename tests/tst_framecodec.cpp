@@ -53,7 +53,8 @@ private slots:
             << hex("FF10") << QList<QByteArray>{hex("FFFF100010FF")};
         QTest::newRow("read never sends its payload")
             << hex("0005AA") << QList<QByteArray>{hex("FF00050104FF")};
-        QTest::newRow("write without payload") << hex("0105") << QList<QByteArray>{hex("FF01050004FF")};
+        QTest::newRow("write without payload")
+            << hex("0105") << QList<QByteArray>{hex("FF01050004FF")};
         QTest::newRow("one byte") << hex("00") << QList<QByteArray>{};
         QTest::newRow("empty") << QByteArray() << QList<QByteArray>{};
     }
@@ -87,28 +88,28 @@ private slots:
         QTest::addColumn<Outcome>("outcome");
         QTest::addColumn<bool>("checkOk");
         QTest::addColumn<QByteArray>("reply");
-        QTest::newRow("good reply") << hex("FF000102000506FF") << Outcome::Success << true
-                                    << hex("0001020005");
+        QTest::newRow("good reply")
+            << hex("FF000102000506FF") << Outcome::Success << true << hex("0001020005");
         QTest::newRow("bad check byte still delivers")
             << hex("FF000102000507FF") << Outcome::CheckByteError << false << hex("0001020005");
-        QTest::newRow("type 5 rejected") << hex("FF05010004FF") << Outcome::BadPacket << true
-                                         << QByteArray();
-        QTest::newRow("type 0x7F rejected") << hex("FF7F01007EFF") << Outcome::BadPacket << true
-                                            << QByteArray();
+        QTest::newRow("type 5 rejected")
+            << hex("FF05010004FF") << Outcome::BadPacket << true << QByteArray();
+        QTest::newRow("type 0x7F rejected")
+            << hex("FF7F01007EFF") << Outcome::BadPacket << true << QByteArray();
         QTest::newRow("rejection beats a bad check byte")
             << hex("FF05010000FF") << Outcome::BadPacket << false << QByteArray();
-        QTest::newRow("type 0x80 passes") << hex("FF80010081FF") << Outcome::Success << true
-                                          << hex("800100");
-        QTest::newRow("type 3 passes") << hex("FF03010002FF") << Outcome::Success << true
-                                       << hex("030100");
+        QTest::newRow("type 0x80 passes")
+            << hex("FF80010081FF") << Outcome::Success << true << hex("800100");
+        QTest::newRow("type 3 passes")
+            << hex("FF03010002FF") << Outcome::Success << true << hex("030100");
         QTest::newRow("two bytes") << hex("1234") << Outcome::Success << true << QByteArray();
-        QTest::newRow("three bytes, zero") << hex("FF00FF") << Outcome::Success << true
-                                           << QByteArray();
-        QTest::newRow("three bytes, non-zero") << hex("FF07FF") << Outcome::CheckByteError << false
-                                               << QByteArray();
+        QTest::newRow("three bytes, zero")
+            << hex("FF00FF") << Outcome::Success << true << QByteArray();
+        QTest::newRow("three bytes, non-zero")
+            << hex("FF07FF") << Outcome::CheckByteError << false << QByteArray();
         QTest::newRow("one byte") << hex("FF") << Outcome::Success << true << QByteArray();
-        QTest::newRow("delimiters not compared") << hex("0000010001AA") << Outcome::Success << true
-                                                 << hex("000100");
+        QTest::newRow("delimiters not compared")
+            << hex("0000010001AA") << Outcome::Success << true << hex("000100");
     }
     void receivedFrameIsJudged()
     {
@@ -142,10 +143,16 @@ private slots:
         QTest::addColumn<QString>("expected");
         const QString prefix = "border-style:solid;border-width:1px;border-color:rgb(0,0,0);"
                                "background-color:";
-        QTest::newRow("initial to green") << StatusStyle::initialSheet() << "green" << prefix + "green";
-        QTest::newRow("yellow to red") << prefix + "yellow" << "red" << prefix + "red";
-        QTest::newRow("no colon replaces from the start") << "abcd" << "red" << "redcd";
-        QTest::newRow("empty") << "" << "red" << "red";
+        QTest::newRow("initial to green")
+            << StatusStyle::initialSheet() << "green" << prefix + "green";
+        QTest::newRow("yellow to red") << prefix + "yellow"
+                                       << "red" << prefix + "red";
+        QTest::newRow("no colon replaces from the start") << "abcd"
+                                                          << "red"
+                                                          << "redcd";
+        QTest::newRow("empty") << ""
+                               << "red"
+                               << "red";
     }
     void colourRuleReplacesOnlyTheBackground()
     {

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <termios.h>
@@ -23,13 +24,23 @@ using TestSupport::SimWindow;
 
 namespace {
 
-const char *const connectionControls[] = {
-    "buttonFactoryMode",     "startButton",           "readConfig",
-    "buttonReadProbeType",   "buttonWriteProbeType",  "buttonReadDeviceInfo",
-    "buttonWriteDeviceInfo", "buttonFirstPoint",      "buttonSecondPoint",
-    "buttonReadADC",         "buttonWriteADC",        "buttonClearEEPROM",
-    "buttonFactoryResetSettings", "buttonSaveFactorySettings", "buttonReadRefAndMeas",
-    "buttonWriteRefAndMeas", "pushButtonStartTesting"};
+const char *const connectionControls[] = {"buttonFactoryMode",
+                                          "startButton",
+                                          "readConfig",
+                                          "buttonReadProbeType",
+                                          "buttonWriteProbeType",
+                                          "buttonReadDeviceInfo",
+                                          "buttonWriteDeviceInfo",
+                                          "buttonFirstPoint",
+                                          "buttonSecondPoint",
+                                          "buttonReadADC",
+                                          "buttonWriteADC",
+                                          "buttonClearEEPROM",
+                                          "buttonFactoryResetSettings",
+                                          "buttonSaveFactorySettings",
+                                          "buttonReadRefAndMeas",
+                                          "buttonWriteRefAndMeas",
+                                          "pushButtonStartTesting"};
 const char *const untouchedControls[] = {"buttonConnect", "passwordLine", "buttonWriteFixedCurrent",
                                          "buttonReadCJ", "buttonWriteCJ"};
 
@@ -100,13 +111,17 @@ private slots:
     void createsConfigsAndLeavesAnExistingOneAlone()
     {
         QDir(workDir.filePath("configs")).removeRecursively();
-        { MainWindow window; }
+        {
+            MainWindow window;
+        }
         QVERIFY(QDir(workDir.filePath("configs")).exists());
         QFile keep(workDir.filePath("configs/keep.txt"));
         QVERIFY(keep.open(QIODevice::WriteOnly));
         keep.write("x");
         keep.close();
-        { MainWindow window; }
+        {
+            MainWindow window;
+        }
         QVERIFY(QFile::exists(workDir.filePath("configs/keep.txt")));
     }
 
@@ -214,6 +229,36 @@ private slots:
         rig->click("buttonReadProbeType");
         rig.reset();
         QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
+    }
+
+    void vanishedDeviceLeavesTheWindowResponsive()
+    {
+        auto device = std::make_unique<veltra::sim::Simulator>();
+        QVERIFY(device->openPty());
+        device->start();
+        MainWindow window;
+        auto *ports = window.findChild<QComboBox *>("comboPort");
+        ports->addItem(QString::fromStdString(device->devicePath()) + " | simulator");
+        ports->setCurrentIndex(ports->count() - 1);
+        auto *connectButton = window.findChild<QPushButton *>("buttonConnect");
+        QTest::mouseClick(connectButton, Qt::LeftButton);
+        QCOMPARE(connectButton->text(), QStringLiteral("Отключиться"));
+
+        TestSupport::ModalWatcher boxes;
+        device.reset(); // the far end of the line is gone
+        // The event loop still keeps time, and the read errors that follow
+        // show no box.
+        QElapsedTimer elapsed;
+        elapsed.start();
+        bool fired = false;
+        QTimer::singleShot(100, [&] { fired = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(fired, 1000);
+        QVERIFY(elapsed.elapsed() < 600);
+        QTest::qWait(300);
+        QVERIFY(boxes.boxes().isEmpty());
+        QTest::mouseClick(connectButton, Qt::LeftButton);
+        QCOMPARE(connectButton->text(), QStringLiteral("Подключиться"));
+        QVERIFY(!window.findChild<QThread *>()->isRunning());
     }
 
     void exchangeWalksTheIndicator()

@@ -158,7 +158,8 @@ private slots:
     void sendWritesHeaderThenPayloadFrame()
     {
         worker->sendPackage(hex("0103AABB"));
-        QCOMPARE(lineBytes(), hex("FF01030200FF" "FF030302AABB13FF"));
+        QCOMPARE(lineBytes(), hex("FF01030200FF"
+                                  "FF030302AABB13FF"));
         QCOMPARE(recorder->events, QStringList({"TX", "TRANSMITTED"}));
         QCOMPARE(txCommand->value(), 3);
         QCOMPARE(txData->text(), QStringLiteral("AABB"));
@@ -172,7 +173,8 @@ private slots:
         // The send blocks for the pause between the frames; the header frame is
         // already on the line by then.
         QVERIFY(elapsed.elapsed() >= 9);
-        QCOMPARE(lineBytes(), hex("FF02010102FF" "FF0301010102FF"));
+        QCOMPARE(lineBytes(), hex("FF02010102FF"
+                                  "FF0301010102FF"));
     }
 
     void readShowsCommandAndEmptyData()

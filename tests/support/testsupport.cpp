@@ -87,7 +87,8 @@ ModalBox closeNextModal(const std::function<void()> &action, int timeoutMs)
     return seen;
 }
 
-struct ModalWatcher::Impl {
+struct ModalWatcher::Impl
+{
     QTimer poll;
     QList<ModalBox> boxes;
 };

@@ -16,7 +16,8 @@ void watchWarnings();
 // The wiring warnings recorded since the last call; cleared by the call.
 QStringList takeWiringWarnings();
 
-struct ModalBox {
+struct ModalBox
+{
     QString title;
     QString text;
     QString className;
