@@ -17,78 +17,12 @@
 
 #include <memory>
 
+#include "support/formcheck.h"
+
+using TestSupport::MarkingTranslator;
+using TestSupport::WarningRecorder;
+
 namespace {
-
-// Records the warnings Qt prints while it is installed, and puts the previous handler back
-// when it goes out of scope.
-class WarningRecorder
-{
-public:
-    WarningRecorder()
-    {
-        recorded().clear();
-        m_previous = qInstallMessageHandler(&WarningRecorder::record);
-    }
-    ~WarningRecorder() { qInstallMessageHandler(m_previous); }
-    WarningRecorder(const WarningRecorder &) = delete;
-    WarningRecorder &operator=(const WarningRecorder &) = delete;
-
-    // Warnings that point at a broken form: a handler whose object is missing, a widget put
-    // into two layouts and the like.
-    static QStringList suspicious()
-    {
-        static const QStringList markers = {QStringLiteral("No matching signal"),
-                                            QStringLiteral("connectSlotsByName"),
-                                            QStringLiteral("QLayout"),
-                                            QStringLiteral("QGridLayout"),
-                                            QStringLiteral("QBoxLayout"),
-                                            QStringLiteral("setLayout"),
-                                            QStringLiteral("setTabOrder"),
-                                            QStringLiteral("uic"),
-                                            QStringLiteral("already has a layout")};
-        QStringList found;
-        for (const QString &message : recorded()) {
-            for (const QString &marker : markers) {
-                if (message.contains(marker, Qt::CaseInsensitive)) {
-                    found << message;
-                    break;
-                }
-            }
-        }
-        return found;
-    }
-
-private:
-    static QStringList &recorded()
-    {
-        static QStringList messages;
-        return messages;
-    }
-    static void record(QtMsgType type, const QMessageLogContext &, const QString &message)
-    {
-        if (type == QtWarningMsg || type == QtCriticalMsg || type == QtFatalMsg)
-            recorded() << message;
-    }
-
-    QtMessageHandler m_previous = nullptr;
-};
-
-// Answers every lookup in one translation context with the source text in brackets.
-class MarkingTranslator : public QTranslator
-{
-public:
-    explicit MarkingTranslator(const char *context) : m_context(context) {}
-    bool isEmpty() const override { return false; }
-    QString translate(const char *context, const char *sourceText, const char *, int) const override
-    {
-        if (qstrcmp(context, m_context) != 0 || sourceText == nullptr || *sourceText == '\0')
-            return QString();
-        return QLatin1Char('[') + QString::fromUtf8(sourceText) + QLatin1Char(']');
-    }
-
-private:
-    const char *m_context;
-};
 
 // A dialog with the two handlers the manual packet window binds by name.
 class HandlerProbe : public QDialog
