@@ -46,6 +46,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(workerThread, &QThread::started, worker, &SerialWorker::doWork);
     connect(workerThread, &QThread::finished, worker, &SerialWorker::stop);
     connect(worker, &SerialWorker::receiveEnd, this, &MainWindow::commandProcessing);
+    connect(worker, &QObject::destroyed, workerThread, &QThread::quit);
 
     statusLabel.setFixedWidth(150);
     statusLabel.setAlignment(Qt::AlignHCenter);

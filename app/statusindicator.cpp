@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "link/statusstyle.h"
+#include "link/threadhandoff.h"
 
 void MainWindow::setStatusColour(const QString &colour, const QString &word)
 {
@@ -10,6 +11,7 @@ void MainWindow::setStatusColour(const QString &colour, const QString &word)
 
 void MainWindow::changeStatusLabel(QStringList style)
 {
+    ThreadHandOff::receive();
     if (style.size() < 2)
         return;
     statusLabel.setStyleSheet(style.at(0));

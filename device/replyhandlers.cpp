@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "device/replies.h"
+#include "link/threadhandoff.h"
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 
 void MainWindow::commandProcessing(QByteArray data)
 {
+    ThreadHandOff::receive();
     noAnswerTimer.stop();
     // A message box runs its own event loop; a reply delivered meanwhile is
     // handled after the box closes, in the order the replies came.

@@ -1,5 +1,7 @@
 #include "link/porterrors.h"
 
+#include "link/threadhandoff.h"
+
 #include <QApplication>
 #include <QMessageBox>
 
@@ -33,6 +35,7 @@ QString portErrorMessage(QSerialPort::SerialPortError error)
 
 void PortErrorReporter::report(const QString &message)
 {
+    ThreadHandOff::receive();
     if (message.isEmpty())
         return;
     pending.append(message);

@@ -1,6 +1,7 @@
 #include "link/portreader.h"
 
 #include "link/porterrors.h"
+#include "link/threadhandoff.h"
 
 PortReader::PortReader(QSerialPort *port, QObject *parent) : QObject(parent), port(port) {}
 
@@ -14,7 +15,9 @@ void PortReader::readAvailable()
 {
     if (!port->isOpen() || port->bytesAvailable() <= 0)
         return;
-    emit bytesRead(port->readAll());
+    const QByteArray chunk = port->readAll();
+    ThreadHandOff::send();
+    emit bytesRead(chunk);
 }
 
 void PortReader::filterError(QSerialPort::SerialPortError error)

@@ -4,6 +4,7 @@
 #include "link/porterrors.h"
 #include "link/portreader.h"
 #include "link/statusstyle.h"
+#include "link/threadhandoff.h"
 
 #include <QCoreApplication>
 #include <QLabel>
@@ -53,6 +54,7 @@ quint8 SerialWorker::computeCheckByte(const QByteArray &bytes)
 
 QStringList SerialWorker::style(const char *colour, const char *word) const
 {
+    ThreadHandOff::send();
     return StatusStyle::styleList(statusSheet, QLatin1String(colour), QLatin1String(word));
 }
 
@@ -121,6 +123,7 @@ void SerialWorker::discardPending()
 
 void SerialWorker::waitAllBytes(QByteArray chunk)
 {
+    ThreadHandOff::receive();
     if (!receiveTimer || chunk.isEmpty())
         return;
     if (!receiveTimer->isActive()) {
@@ -157,14 +160,17 @@ void SerialWorker::receivePackage()
 
     showRxCommand(frame.reply.size() >= 2 ? quint8(frame.reply.at(1)) : 0);
     showRxData(FrameCodec::toHex(frame.reply.mid(2)));
+    ThreadHandOff::send();
     emit receiveEnd(frame.reply);
 }
 
 void SerialWorker::portError(QSerialPort::SerialPortError error)
 {
     const QString message = portErrorMessage(error);
-    if (!message.isEmpty())
+    if (!message.isEmpty()) {
+        ThreadHandOff::send();
         emit portErrorText(message);
+    }
 }
 
 void SerialWorker::showRxData(const QString &hex)
@@ -172,8 +178,14 @@ void SerialWorker::showRxData(const QString &hex)
     if (!rxData)
         return;
     QLineEdit *box = rxData;
+    ThreadHandOff::send();
     QMetaObject::invokeMethod(
-        box, [box, hex] { box->setText(hex); }, Qt::QueuedConnection);
+        box,
+        [box, hex] {
+            ThreadHandOff::receive();
+            box->setText(hex);
+        },
+        Qt::QueuedConnection);
 }
 
 void SerialWorker::showRxCommand(int command)
@@ -181,6 +193,12 @@ void SerialWorker::showRxCommand(int command)
     if (!rxCommand)
         return;
     QSpinBox *box = rxCommand;
+    ThreadHandOff::send();
     QMetaObject::invokeMethod(
-        box, [box, command] { box->setValue(command); }, Qt::QueuedConnection);
+        box,
+        [box, command] {
+            ThreadHandOff::receive();
+            box->setValue(command);
+        },
+        Qt::QueuedConnection);
 }
