@@ -20,6 +20,7 @@
 #include "support/formcheck.h"
 
 using TestSupport::MarkingTranslator;
+using TestSupport::only;
 using TestSupport::WarningRecorder;
 
 namespace {
@@ -35,12 +36,6 @@ public slots:
     void on_sendButton_clicked() { calls << QStringLiteral("on_sendButton_clicked"); }
     void on_manualSendButton_clicked() { calls << QStringLiteral("on_manualSendButton_clicked"); }
 };
-
-template <typename T> T *only(const QObject *root, const QString &name)
-{
-    const QList<T *> found = root->findChildren<T *>(name);
-    return found.size() == 1 ? found.first() : nullptr;
-}
 
 } // namespace
 
@@ -61,12 +56,7 @@ private slots:
     void init()
     {
         m_dialog = std::make_unique<QDialog>();
-        QStringList suspicious;
-        {
-            WarningRecorder recorder;
-            m_ui.setupUi(m_dialog.get());
-            suspicious = WarningRecorder::suspicious();
-        }
+        const QStringList suspicious = TestSupport::buildFormWatchingWarnings(m_ui, m_dialog.get());
         QVERIFY2(suspicious.isEmpty(), qPrintable(suspicious.join(QLatin1Char('\n'))));
     }
     void cleanup() { m_dialog.reset(); }
@@ -75,12 +65,7 @@ private slots:
     {
         HandlerProbe probe;
         Ui::DebugWindow ui;
-        QStringList suspicious;
-        {
-            WarningRecorder recorder;
-            ui.setupUi(&probe);
-            suspicious = WarningRecorder::suspicious();
-        }
+        const QStringList suspicious = TestSupport::buildFormWatchingWarnings(ui, &probe);
         QVERIFY2(suspicious.isEmpty(), qPrintable(suspicious.join(QLatin1Char('\n'))));
     }
 

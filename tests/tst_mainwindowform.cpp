@@ -33,6 +33,7 @@
 #include "support/formcheck.h"
 
 using TestSupport::MarkingTranslator;
+using TestSupport::only;
 using TestSupport::WarningRecorder;
 
 namespace {
@@ -95,11 +96,6 @@ private:
 
 // The only object of class T and name `name` below `root`, or nullptr when there is none or
 // more than one.
-template <typename T> T *only(const QObject *root, const QString &name)
-{
-    const QList<T *> found = root->findChildren<T *>(name);
-    return found.size() == 1 ? found.first() : nullptr;
-}
 
 QSet<QString> namesOf(const QList<QWidget *> &widgets)
 {
@@ -132,12 +128,7 @@ private slots:
     void init()
     {
         m_window = std::make_unique<QMainWindow>();
-        QStringList suspicious;
-        {
-            WarningRecorder recorder;
-            m_ui.setupUi(m_window.get());
-            suspicious = WarningRecorder::suspicious();
-        }
+        const QStringList suspicious = TestSupport::buildFormWatchingWarnings(m_ui, m_window.get());
         QVERIFY2(suspicious.isEmpty(), qPrintable(suspicious.join(QLatin1Char('\n'))));
     }
     void cleanup() { m_window.reset(); }
@@ -146,12 +137,7 @@ private slots:
     {
         HandlerProbe probe;
         Ui::MainWindow ui;
-        QStringList suspicious;
-        {
-            WarningRecorder recorder;
-            ui.setupUi(&probe);
-            suspicious = WarningRecorder::suspicious();
-        }
+        const QStringList suspicious = TestSupport::buildFormWatchingWarnings(ui, &probe);
         QVERIFY2(suspicious.isEmpty(), qPrintable(suspicious.join(QLatin1Char('\n'))));
     }
 

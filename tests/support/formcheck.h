@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QObject>
 #include <QStringList>
 #include <QTranslator>
 #include <QtGlobal>
@@ -78,5 +79,21 @@ public:
 private:
     const char *m_context;
 };
+
+// Builds a form on a window and returns the warnings that point at a broken form.
+template <typename Form, typename Window>
+QStringList buildFormWatchingWarnings(Form &form, Window *window)
+{
+    WarningRecorder recorder;
+    form.setupUi(window);
+    return WarningRecorder::suspicious();
+}
+
+// The one child of that name and class, or null when there is none or several.
+template <typename T> T *only(const QObject *root, const QString &name)
+{
+    const QList<T *> found = root->findChildren<T *>(name);
+    return found.size() == 1 ? found.first() : nullptr;
+}
 
 } // namespace TestSupport
