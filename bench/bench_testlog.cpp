@@ -30,7 +30,6 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QtEndian>
 
 #include <cmath>
 #include <cstdio>
@@ -42,16 +41,9 @@ QByteArray liveValuesReply(int row)
 {
     // Slowly changing values, like a burn-in: a temperature drifting around 85 °C.
     const double temperature = 85.0 + 2.0 * std::sin(row / 5000.0) + 0.01 * (row % 7);
-    const float values[5] = {float(100.0 + 0.385 * temperature), float(temperature),
-                             float(temperature - 0.02), float(23.0 + 0.001 * (row % 400)),
-                             float(4.0 + 16.0 * temperature / 150.0)};
-    QByteArray reply = QByteArray::fromHex("0000160000");
-    for (float value : values) {
-        char bytes[4];
-        qToLittleEndian(value, bytes);
-        reply.append(bytes, 4);
-    }
-    return reply;
+    return TestSupport::liveValuesReply(
+        {float(100.0 + 0.385 * temperature), float(temperature), float(temperature - 0.02),
+         float(23.0 + 0.001 * (row % 400)), float(4.0 + 16.0 * temperature / 150.0)});
 }
 
 // Resident set size in kilobytes, or -1 where /proc/self/status is not there.

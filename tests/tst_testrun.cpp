@@ -11,7 +11,6 @@
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
-#include <QtEndian>
 #include <QtTest>
 
 #include <cstdio>
@@ -68,16 +67,7 @@ constexpr int DataTab = 0;
 constexpr int TestingTab = 4;
 const char *const ChildFlag = "--killed-run-child";
 
-QByteArray liveValuesReply(const QList<float> &values)
-{
-    QByteArray reply = QByteArray::fromHex("0000160000");
-    for (float value : values) {
-        char bytes[4];
-        qToLittleEndian(value, bytes);
-        reply.append(bytes, 4);
-    }
-    return reply;
-}
+using TestSupport::liveValuesReply;
 
 QList<QStringList> tableRows(const QTableWidget *table)
 {

@@ -6,6 +6,7 @@
 #include <QSerialPort>
 #include <QTest>
 #include <QThread>
+#include <QtEndian>
 
 namespace TestSupport {
 
@@ -83,6 +84,17 @@ QByteArray bytes(std::initializer_list<int> values)
     for (int value : values)
         result.append(char(value));
     return result;
+}
+
+QByteArray liveValuesReply(const QList<float> &values)
+{
+    QByteArray reply = QByteArray::fromHex("0000160000");
+    for (float value : values) {
+        char little[4];
+        qToLittleEndian(value, little);
+        reply.append(little, 4);
+    }
+    return reply;
 }
 
 } // namespace TestSupport

@@ -47,4 +47,7 @@ private:
 
 QByteArray bytes(std::initializer_list<int> values);
 
+// A successful LiveValues reply (type 0, command 0) carrying these five values.
+QByteArray liveValuesReply(const QList<float> &values);
+
 } // namespace TestSupport
