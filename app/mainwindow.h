@@ -9,6 +9,9 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <array>
+
+class QDoubleSpinBox;
 class QFile;
 class QThread;
 class DebugWindow;
@@ -85,6 +88,9 @@ private:
     bool reportResultCode(quint8 resultCode); // true when it was an error
     void decodeReply(quint8 command, const QByteArray &data);
     void showLiveValues(const QByteArray &data);
+    void showConstants(const QByteArray &data, QDoubleSpinBox *fsr, QDoubleSpinBox *ocr);
+    // The five reference boxes, then the five measured ones.
+    std::array<QDoubleSpinBox *, 10> correctionBoxes() const;
     void showProbeType(const QByteArray &data);
     void showDeviceInfo(const QByteArray &data);
     void showRefAndMeas(const QByteArray &data);

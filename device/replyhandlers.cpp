@@ -68,27 +68,28 @@ void MainWindow::decodeReply(quint8 command, const QByteArray &data)
     case Device::Command::ProbeType:
         showProbeType(data);
         break;
-    case Device::Command::ADC: {
-        const Device::ConverterConstants adc = Device::decodeConverterConstants(data);
-        ui->ADC_FSR->setValue(adc.fsr);
-        ui->ADC_OCR->setValue(adc.ocr);
+    case Device::Command::ADC:
+        showConstants(data, ui->ADC_FSR, ui->ADC_OCR);
         break;
-    }
     case Device::Command::DeviceInfo:
         showDeviceInfo(data);
         break;
     case Device::Command::RefAndMeas:
         showRefAndMeas(data);
         break;
-    case Device::Command::CJ: {
-        const Device::ConverterConstants cj = Device::decodeConverterConstants(data);
-        ui->CJ_FSR->setValue(cj.fsr);
-        ui->CJ_OCR->setValue(cj.ocr);
+    case Device::Command::CJ:
+        showConstants(data, ui->CJ_FSR, ui->CJ_OCR);
         break;
-    }
     default:
         break; // commands this program does not know
     }
+}
+
+void MainWindow::showConstants(const QByteArray &data, QDoubleSpinBox *fsr, QDoubleSpinBox *ocr)
+{
+    const Device::ConverterConstants constants = Device::decodeConverterConstants(data);
+    fsr->setValue(constants.fsr);
+    ocr->setValue(constants.ocr);
 }
 
 void MainWindow::showLiveValues(const QByteArray &data)
@@ -140,13 +141,10 @@ void MainWindow::showDeviceInfo(const QByteArray &data)
 void MainWindow::showRefAndMeas(const QByteArray &data)
 {
     const Device::CorrectionPoints points = Device::decodeRefAndMeas(data);
-    QDoubleSpinBox *const reference[] = {ui->refVal, ui->refVal_2, ui->refVal_3, ui->refVal_4,
-                                         ui->refVal_5};
-    QDoubleSpinBox *const measured[] = {ui->measVal, ui->measVal_2, ui->measVal_3, ui->measVal_4,
-                                        ui->measVal_5};
-    for (int i = 0; i < 5; ++i) {
-        reference[i]->setValue(points.reference[size_t(i)]);
-        measured[i]->setValue(points.measured[size_t(i)]);
+    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
+    for (size_t i = 0; i < 5; ++i) {
+        boxes[i]->setValue(points.reference[i]);
+        boxes[i + 5]->setValue(points.measured[i]);
     }
     ui->CorrectionCheckBox->setChecked(points.enabled);
 }

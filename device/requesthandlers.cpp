@@ -101,12 +101,19 @@ void MainWindow::on_buttonReadRefAndMeas_clicked()
 void MainWindow::on_buttonWriteRefAndMeas_clicked()
 {
     Device::CorrectionPoints points;
-    points.reference = {ui->refVal->value(), ui->refVal_2->value(), ui->refVal_3->value(),
-                        ui->refVal_4->value(), ui->refVal_5->value()};
-    points.measured = {ui->measVal->value(), ui->measVal_2->value(), ui->measVal_3->value(),
-                       ui->measVal_4->value(), ui->measVal_5->value()};
+    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
+    for (size_t i = 0; i < 5; ++i) {
+        points.reference[i] = boxes[i]->value();
+        points.measured[i] = boxes[i + 5]->value();
+    }
     points.enabled = ui->CorrectionCheckBox->isChecked();
     worker->sendPackage(Device::writeRefAndMeas(points));
+}
+
+std::array<QDoubleSpinBox *, 10> MainWindow::correctionBoxes() const
+{
+    return {ui->refVal,  ui->refVal_2,  ui->refVal_3,  ui->refVal_4,  ui->refVal_5,
+            ui->measVal, ui->measVal_2, ui->measVal_3, ui->measVal_4, ui->measVal_5};
 }
 
 void MainWindow::on_buttonReadCJ_clicked()
