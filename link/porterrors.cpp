@@ -12,10 +12,13 @@ QString portErrorMessage(QSerialPort::SerialPortError error)
         return QStringLiteral("Доступ запрещен");
     case QSerialPort::OpenError:
         return QStringLiteral("При открытии порта возникла ошибка");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+    // Qt 6 no longer has these two codes (and renumbers the rest).
     case QSerialPort::ParityError:
         return QStringLiteral("Ошибка четности");
     case QSerialPort::FramingError:
         return QStringLiteral("Ошибка фрейма");
+#endif
     case QSerialPort::WriteError:
         return QStringLiteral("Ошибка записи");
     case QSerialPort::ResourceError:

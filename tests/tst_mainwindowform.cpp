@@ -1281,16 +1281,22 @@ private slots:
         QCOMPARE(bar->findChildren<QLabel *>().size(), 0);
     }
 
-    void menuHoldsTheManualPacketAction()
+    void menuHoldsTheManualPacketActionFirst()
     {
         QMenuBar *bar = widget<QMenuBar>("menuBar");
         QMenu *menu = widget<QMenu>("menu");
         QAction *action = widget<QAction>("debugMode");
+        QAction *chart = widget<QAction>("showChart");
+        QAction *load = widget<QAction>("loadConfig");
         QVERIFY(bar != nullptr);
         QVERIFY(menu != nullptr);
         QVERIFY(action != nullptr);
+        QVERIFY(chart != nullptr);
+        QVERIFY(load != nullptr);
         QCOMPARE(bar->actions(), QList<QAction *>{menu->menuAction()});
-        QCOMPARE(menu->actions(), QList<QAction *>{action});
+        QCOMPARE(menu->actions(), (QList<QAction *>{action, chart, load}));
+        QCOMPARE(chart->text(), QStringLiteral("График"));
+        QCOMPARE(load->text(), QStringLiteral("Загрузить конфигурацию…"));
         QCOMPARE(action->parent(), m_window.get());
         QCOMPARE(action->shortcut(), QKeySequence(QStringLiteral("Ctrl+Shift+F10")));
         QCOMPARE(action->shortcut().toString(), QStringLiteral("Ctrl+Shift+F10"));

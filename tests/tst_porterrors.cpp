@@ -18,21 +18,33 @@ private slots:
     {
         QTest::addColumn<int>("code");
         QTest::addColumn<QString>("text");
-        QTest::newRow("no error") << 0 << QString();
-        QTest::newRow("device not found") << 1 << QString();
-        QTest::newRow("permission") << 2 << QStringLiteral("Доступ запрещен");
-        QTest::newRow("open") << 3 << QStringLiteral("При открытии порта возникла ошибка");
-        QTest::newRow("parity") << 4 << QStringLiteral("Ошибка четности");
-        QTest::newRow("framing") << 5 << QStringLiteral("Ошибка фрейма");
-        QTest::newRow("break condition") << 6 << QString();
-        QTest::newRow("write") << 7 << QStringLiteral("Ошибка записи");
-        QTest::newRow("read") << 8 << QString();
-        QTest::newRow("resource") << 9 << QStringLiteral("Соединение с модемом потеряно");
-        QTest::newRow("unsupported") << 10 << QStringLiteral("Неподдерживаемая операция");
-        QTest::newRow("unknown") << 11 << QStringLiteral("Неизвестная ошибка");
-        QTest::newRow("timeout") << 12 << QStringLiteral("Превышено время ожидания");
-        QTest::newRow("not open") << 13 << QStringLiteral("Ошибка подключения к модему");
-        QTest::newRow("beyond the table") << 14 << QString();
+        // By name: Qt 6 renumbers the codes and drops three of them.
+        QTest::newRow("no error") << int(QSerialPort::NoError) << QString();
+        QTest::newRow("device not found") << int(QSerialPort::DeviceNotFoundError) << QString();
+        QTest::newRow("permission")
+            << int(QSerialPort::PermissionError) << QStringLiteral("Доступ запрещен");
+        QTest::newRow("open") << int(QSerialPort::OpenError)
+                              << QStringLiteral("При открытии порта возникла ошибка");
+#if QT_VERSION < QT_VERSION_CHECK(6, 0, 0)
+        QTest::newRow("parity") << int(QSerialPort::ParityError)
+                                << QStringLiteral("Ошибка четности");
+        QTest::newRow("framing") << int(QSerialPort::FramingError)
+                                 << QStringLiteral("Ошибка фрейма");
+        QTest::newRow("break condition") << int(QSerialPort::BreakConditionError) << QString();
+#endif
+        QTest::newRow("write") << int(QSerialPort::WriteError) << QStringLiteral("Ошибка записи");
+        QTest::newRow("read") << int(QSerialPort::ReadError) << QString();
+        QTest::newRow("resource") << int(QSerialPort::ResourceError)
+                                  << QStringLiteral("Соединение с модемом потеряно");
+        QTest::newRow("unsupported") << int(QSerialPort::UnsupportedOperationError)
+                                     << QStringLiteral("Неподдерживаемая операция");
+        QTest::newRow("unknown") << int(QSerialPort::UnknownError)
+                                 << QStringLiteral("Неизвестная ошибка");
+        QTest::newRow("timeout") << int(QSerialPort::TimeoutError)
+                                 << QStringLiteral("Превышено время ожидания");
+        QTest::newRow("not open") << int(QSerialPort::NotOpenError)
+                                  << QStringLiteral("Ошибка подключения к модему");
+        QTest::newRow("beyond the table") << int(QSerialPort::NotOpenError) + 1 << QString();
         QTest::newRow("far beyond") << 200 << QString();
     }
     void everyCodeHasItsText()
@@ -59,8 +71,8 @@ private slots:
         QSerialPort port;
         SerialWorker worker(&port);
         TestSupport::ModalWatcher watcher;
-        for (auto code : {QSerialPort::NoError, QSerialPort::DeviceNotFoundError,
-                          QSerialPort::BreakConditionError, QSerialPort::ReadError})
+        for (auto code :
+             {QSerialPort::NoError, QSerialPort::DeviceNotFoundError, QSerialPort::ReadError})
             worker.portError(code);
         QTest::qWait(100);
         QVERIFY(watcher.boxes().isEmpty());
