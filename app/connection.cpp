@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "link/serialworker.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
@@ -67,7 +68,28 @@ void MainWindow::closeConnection()
     serialPort.close();
     workerThread->quit();
     workerThread->wait();
+    // Replies held back by an open box came from the connection that just ended.
+    deferredReplies.clear();
     emit portClose();
+}
+
+// The device end of the line has gone: an adapter pulled, the far end of a
+// pseudo-terminal closed. Such a port wakes the event loop with one error
+// after another, fast enough to starve the box below, so it is closed first.
+// Then the box says why, and the connection ends as "Отключиться" ends it.
+void MainWindow::closeLostLine(const QString &message)
+{
+    if (!serialPort.isOpen())
+        return;
+    pollTimer.stop();
+    testTimer.stop();
+    serialPort.close();
+    worker->reportPortError(message);
+    if (!workerThread->isRunning())
+        return; // ended meanwhile
+    ui->buttonConnect->setText(QStringLiteral("Подключиться"));
+    closeConnection();
+    changeControlsEnabled();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)

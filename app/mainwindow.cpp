@@ -14,6 +14,8 @@
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
+    // One of the window's children, like every other part of it.
+    serialPort.setParent(this);
     QDir::current().mkdir(QStringLiteral("configs"));
     testLogFile = new QFile;
     fillPortList();
@@ -40,6 +42,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     debugWindow = new DebugWindow(this, worker, &serialPort);
     connect(worker, &SerialWorker::styleChanged, this, &MainWindow::changeStatusLabel);
     connect(worker, &SerialWorker::packetTransmited, this, &MainWindow::waitPacket);
+    connect(worker, &SerialWorker::lineLost, this, &MainWindow::closeLostLine);
+    connect(worker, &SerialWorker::portErrorsClosed, this, &MainWindow::processDeferredReplies);
 
     workerThread = new QThread(this);
     worker->moveToThread(workerThread);

@@ -78,11 +78,13 @@ private:
     void changeControlsEnabled();
     void fillPortList();
     void closeConnection();
+    void closeLostLine(const QString &message);
 
     // Status indicator (app/statusindicator.cpp)
     void setStatusColour(const QString &colour, const QString &word);
 
     // Requests and replies (device/)
+    void processDeferredReplies();
     void processReply(const QByteArray &data);
     void showInformation(const QString &title, const QString &text);
     bool reportResultCode(quint8 resultCode); // true when it was an error
@@ -112,7 +114,9 @@ private:
     QFile *testLogFile = nullptr;
     DebugWindow *debugWindow = nullptr;
     bool testRunning = false;
-    // Replies that arrive while a reply's message box is open wait here.
-    bool replyBoxOpen = false;
+    // Replies that arrive while a message box of this window or a port error
+    // box is open wait here.
+    int openBoxes = 0;
+    bool processingReplies = false;
     QList<QByteArray> deferredReplies;
 };

@@ -1,28 +1,49 @@
 #include "app/mainwindow.h"
 
 #include "device/replies.h"
+#include "link/serialworker.h"
 #include "link/threadhandoff.h"
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
 
+#include <cmath>
+
 // Reply processing: judge the result code, then put the reply's data into the
 // controls. Replies are matched to nothing but their own type and command
 // bytes; the device answers a write like a read of the same group.
+
+namespace {
+
+// A value that is not a number leaves the box as it was; any other value,
+// infinities included, the box clamps to its range.
+void setNumber(QDoubleSpinBox *box, double value)
+{
+    if (!std::isnan(value))
+        box->setValue(value);
+}
+
+} // namespace
 
 void MainWindow::commandProcessing(QByteArray data)
 {
     ThreadHandOff::receive();
     noAnswerTimer.stop();
-    // A message box runs its own event loop; a reply delivered meanwhile is
-    // handled after the box closes, in the order the replies came.
-    if (replyBoxOpen) {
-        deferredReplies.append(data);
-        return;
-    }
-    processReply(data);
-    while (!deferredReplies.isEmpty())
+    deferredReplies.append(data);
+    processDeferredReplies();
+}
+
+// A message box runs its own event loop. A reply delivered while one of ours
+// is open (a reply's box, the test log's, a port error) waits until it has
+// closed; the replies are then handled in the order they came.
+void MainWindow::processDeferredReplies()
+{
+    if (processingReplies)
+        return; // the loop below, further out, goes on with it
+    processingReplies = true;
+    while (!deferredReplies.isEmpty() && openBoxes == 0 && !worker->portErrorShowing())
         processReply(deferredReplies.takeFirst());
+    processingReplies = false;
 }
 
 void MainWindow::processReply(const QByteArray &data)
@@ -44,9 +65,10 @@ void MainWindow::processReply(const QByteArray &data)
 void MainWindow::showInformation(const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
-    replyBoxOpen = true;
+    ++openBoxes;
     box.exec();
-    replyBoxOpen = false;
+    --openBoxes;
+    processDeferredReplies();
 }
 
 bool MainWindow::reportResultCode(quint8 resultCode)
@@ -88,8 +110,8 @@ void MainWindow::decodeReply(quint8 command, const QByteArray &data)
 void MainWindow::showConstants(const QByteArray &data, QDoubleSpinBox *fsr, QDoubleSpinBox *ocr)
 {
     const Device::ConverterConstants constants = Device::decodeConverterConstants(data);
-    fsr->setValue(constants.fsr);
-    ocr->setValue(constants.ocr);
+    setNumber(fsr, constants.fsr);
+    setNumber(ocr, constants.ocr);
 }
 
 void MainWindow::showLiveValues(const QByteArray &data)
@@ -100,11 +122,11 @@ void MainWindow::showLiveValues(const QByteArray &data)
         logLiveValues(values);
         return;
     }
-    ui->preValue->setValue(values.at(0));
-    ui->correctedValue->setValue(values.at(1));
-    ui->tempADC->setValue(values.at(2));
-    ui->tempTMP->setValue(values.at(3));
-    ui->Iout->setValue(values.at(4));
+    setNumber(ui->preValue, values.at(0));
+    setNumber(ui->correctedValue, values.at(1));
+    setNumber(ui->tempADC, values.at(2));
+    setNumber(ui->tempTMP, values.at(3));
+    setNumber(ui->Iout, values.at(4));
 }
 
 void MainWindow::showProbeType(const QByteArray &data)
@@ -120,12 +142,12 @@ void MainWindow::showProbeType(const QByteArray &data)
     if (position >= 0)
         ui->comboGradName->setCurrentIndex(position);
     // The range values only once the limits of the type are in force.
-    ui->LowerRange->setValue(probe.lower);
-    ui->UpperRange->setValue(probe.upper);
+    setNumber(ui->LowerRange, probe.lower);
+    setNumber(ui->UpperRange, probe.upper);
     ui->dempBuffSize->setValue(probe.dampingBuffer);
     ui->CompensationCheckBox->setChecked(probe.compensation);
     if (probe.hysteresis)
-        ui->Hyst->setValue(*probe.hysteresis);
+        setNumber(ui->Hyst, *probe.hysteresis);
 }
 
 void MainWindow::showDeviceInfo(const QByteArray &data)
@@ -143,8 +165,8 @@ void MainWindow::showRefAndMeas(const QByteArray &data)
     const Device::CorrectionPoints points = Device::decodeRefAndMeas(data);
     const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
     for (size_t i = 0; i < 5; ++i) {
-        boxes[i]->setValue(points.reference[i]);
-        boxes[i + 5]->setValue(points.measured[i]);
+        setNumber(boxes[i], points.reference[i]);
+        setNumber(boxes[i + 5], points.measured[i]);
     }
     ui->CorrectionCheckBox->setChecked(points.enabled);
 }

@@ -39,16 +39,21 @@ QString portErrorMessage(QSerialPort::SerialPortError error)
 void PortErrorReporter::report(const QString &message)
 {
     ThreadHandOff::receive();
-    if (message.isEmpty())
+    // A dead line makes every poll and every test-run tick fail the same way;
+    // one box says it.
+    if (message.isEmpty() || (showing && message == shown) || pending.contains(message))
         return;
     pending.append(message);
     if (showing)
         return;
     showing = true;
     while (!pending.isEmpty()) {
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Ошибка порта"),
-                        pending.takeFirst(), QMessageBox::Ok, QApplication::activeWindow());
+        shown = pending.takeFirst();
+        QMessageBox box(QMessageBox::Information, QStringLiteral("Ошибка порта"), shown,
+                        QMessageBox::Ok, QApplication::activeWindow());
         box.exec();
     }
+    shown.clear();
     showing = false;
+    emit allClosed();
 }

@@ -23,6 +23,11 @@ SerialWorker::SerialWorker(QSerialPort *port, QObject *parent)
     connect(reader, &PortReader::inputDiscarded, this, &SerialWorker::discardPending);
     connect(reader, &PortReader::errorRaised, this, &SerialWorker::portError);
     connect(this, &SerialWorker::portErrorText, errorReporter, &PortErrorReporter::report);
+    // Both in the GUI thread, where the reader and the reporter live.
+    connect(reader, &PortReader::lineLost, reader,
+            [this](QSerialPort::SerialPortError error) { emit lineLost(portErrorMessage(error)); });
+    connect(errorReporter, &PortErrorReporter::allClosed, errorReporter,
+            [this] { emit portErrorsClosed(); });
 }
 
 SerialWorker::~SerialWorker()
@@ -45,6 +50,30 @@ void SerialWorker::setDisplays(QLineEdit *txDataBox, QLineEdit *rxDataBox, QSpin
     rxData = rxDataBox;
     txCommand = txCommandBox;
     rxCommand = rxCommandBox;
+}
+
+void SerialWorker::reportPortError(const QString &message)
+{
+    errorReporter->report(message);
+}
+
+bool SerialWorker::portErrorShowing() const
+{
+    return errorReporter->isShowing();
+}
+
+void SerialWorker::toGui(std::function<void()> show)
+{
+    const int connection = wiredConnection;
+    ThreadHandOff::send();
+    QMetaObject::invokeMethod(
+        reader,
+        [this, connection, show] {
+            ThreadHandOff::receive();
+            if (reader->connection() == connection)
+                show();
+        },
+        Qt::QueuedConnection);
 }
 
 quint8 SerialWorker::computeCheckByte(const QByteArray &bytes)
@@ -93,7 +122,11 @@ void SerialWorker::doWork()
     connect(port, &QSerialPort::readyRead, reader, &PortReader::readAvailable);
     connect(port, &QSerialPort::errorOccurred, reader, &PortReader::filterError);
     pending.clear();
+    wiredConnection = reader->connection();
     receiveTimer = new QTimer;
+    // A coarse timer may fire up to 5% early, which would split a reply that
+    // paused for less than the silence.
+    receiveTimer->setTimerType(Qt::PreciseTimer);
     connect(receiveTimer, &QTimer::timeout, this, &SerialWorker::receivePackage);
     // Bytes that came between the open and now raised their readyRead before
     // it was connected; pick them up.
@@ -128,7 +161,8 @@ void SerialWorker::waitAllBytes(QByteArray chunk)
         return;
     if (!receiveTimer->isActive()) {
         showRxData(QString());
-        emit styleChanged(style("yellow", "RX"));
+        const QStringList rx = style("yellow", "RX");
+        toGui([this, rx] { emit styleChanged(rx); });
     }
     // Like the port's 255-byte read buffer: once it is full, nothing more is
     // taken and the reply ends 300 ms after the last byte that fitted.
@@ -149,28 +183,31 @@ void SerialWorker::receivePackage()
 
     showRxData(FrameCodec::toHex(received));
     const FrameCodec::Received frame = FrameCodec::acceptFrame(received);
+    QList<QStringList> styles;
     if (!frame.checkByteOk)
-        emit styleChanged(style("red", "CheckByte Error"));
-    if (frame.outcome == FrameCodec::Outcome::BadPacket) {
-        emit styleChanged(style("red", "BAD PACKET"));
+        styles.append(style("red", "CheckByte Error"));
+    if (frame.outcome == FrameCodec::Outcome::BadPacket)
+        styles.append(style("red", "BAD PACKET"));
+    else if (frame.checkByteOk)
+        styles.append(style("green", "SUCCESS"));
+    toGui([this, styles] {
+        for (const QStringList &each : styles)
+            emit styleChanged(each);
+    });
+    if (frame.outcome == FrameCodec::Outcome::BadPacket)
         return;
-    }
-    if (frame.checkByteOk)
-        emit styleChanged(style("green", "SUCCESS"));
 
     showRxCommand(frame.reply.size() >= 2 ? quint8(frame.reply.at(1)) : 0);
     showRxData(FrameCodec::toHex(frame.reply.mid(2)));
-    ThreadHandOff::send();
-    emit receiveEnd(frame.reply);
+    const QByteArray reply = frame.reply;
+    toGui([this, reply] { emit receiveEnd(reply); });
 }
 
 void SerialWorker::portError(QSerialPort::SerialPortError error)
 {
     const QString message = portErrorMessage(error);
-    if (!message.isEmpty()) {
-        ThreadHandOff::send();
-        emit portErrorText(message);
-    }
+    if (!message.isEmpty())
+        toGui([this, message] { emit portErrorText(message); });
 }
 
 void SerialWorker::showRxData(const QString &hex)
@@ -178,14 +215,7 @@ void SerialWorker::showRxData(const QString &hex)
     if (!rxData)
         return;
     QLineEdit *box = rxData;
-    ThreadHandOff::send();
-    QMetaObject::invokeMethod(
-        box,
-        [box, hex] {
-            ThreadHandOff::receive();
-            box->setText(hex);
-        },
-        Qt::QueuedConnection);
+    toGui([box, hex] { box->setText(hex); });
 }
 
 void SerialWorker::showRxCommand(int command)
@@ -193,12 +223,5 @@ void SerialWorker::showRxCommand(int command)
     if (!rxCommand)
         return;
     QSpinBox *box = rxCommand;
-    ThreadHandOff::send();
-    QMetaObject::invokeMethod(
-        box,
-        [box, command] {
-            ThreadHandOff::receive();
-            box->setValue(command);
-        },
-        Qt::QueuedConnection);
+    toGui([box, command] { box->setValue(command); });
 }

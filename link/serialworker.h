@@ -5,6 +5,7 @@
 #include <QSerialPort>
 #include <QStringList>
 
+#include <functional>
 #include <mutex>
 
 class QLabel;
@@ -19,6 +20,9 @@ class PortErrorReporter;
 // boxes stay in the GUI thread. Reading happens in the GUI thread (PortReader)
 // and the bytes travel to the worker by queued signals; what the worker shows
 // goes back the same way, so no widget is touched from the worker thread.
+// Everything the worker shows belongs to one connection: once the port has
+// closed, nothing of that connection reaches the window, even if it was on its
+// way already.
 class SerialWorker : public QObject
 {
     Q_OBJECT
@@ -39,11 +43,22 @@ public:
 
     static quint8 computeCheckByte(const QByteArray &bytes);
 
+    // GUI thread: shows a port error box (one at a time, none twice), and
+    // whether one is open.
+    void reportPortError(const QString &message);
+    bool portErrorShowing() const;
+
 signals:
     void receiveEnd(QByteArray data);
     void styleChanged(QStringList style);
     void packetTransmited();
     void portErrorText(QString message);
+    // Emitted in the GUI thread, at once, when the device end of the line has
+    // gone; the message is the box to show for the error that said so (empty
+    // for none). The owner closes the port.
+    void lineLost(QString message);
+    // Emitted in the GUI thread when the last port error box has closed.
+    void portErrorsClosed();
 
 public slots:
     void doWork();
@@ -59,6 +74,9 @@ private:
     QStringList style(const char *colour, const char *word) const;
     void showRxData(const QString &hex);
     void showRxCommand(int command);
+    // Runs `show` in the GUI thread, unless the port has closed since this
+    // connection started. Everything shown goes through here, so it keeps its order.
+    void toGui(std::function<void()> show);
 
     QSerialPort *port;
     QTimer *receiveTimer = nullptr;
@@ -74,7 +92,8 @@ private:
     QString statusSheet;
     PortReader *reader;
     PortErrorReporter *errorReporter;
-    QByteArray pending; // worker thread only
+    QByteArray pending;      // worker thread only
+    int wiredConnection = 0; // worker thread only: the reader's count at doWork
     // Wiring is set up and torn down by successive runs of the thread and by
     // the destructor. QThread's own hand-over is invisible to
     // ThreadSanitizer, so this lock makes each of them see the last one.

@@ -107,7 +107,8 @@ void Simulator::Impl::queueReply(Reply reply, const Faults &faults, Clock::time_
     }
     const auto half = bytes.begin() + static_cast<long>(bytes.size() / 2);
     outgoing.push_back({now, Bytes(bytes.begin(), half), false});
-    outgoing.push_back({now + kSplitPause, Bytes(half, bytes.end()), true});
+    outgoing.push_back(
+        {now + std::chrono::milliseconds(faults.splitPauseMs), Bytes(half, bytes.end()), true});
 }
 
 void Simulator::Impl::sendDue(Clock::time_point now)
@@ -117,8 +118,10 @@ void Simulator::Impl::sendDue(Clock::time_point now)
         outgoing.pop_front();
         const size_t written = writeToLine(line.fd, piece.bytes.data(), piece.bytes.size(), 100);
         if (written == piece.bytes.size() && piece.endsReply) {
+            const Clock::time_point written = Clock::now();
             std::lock_guard<std::mutex> lock(mutex);
             ++repliesSent;
+            replyTimes.push_back(written);
         }
     }
 }
@@ -181,6 +184,12 @@ void Simulator::stop()
     d->running = false;
     if (d->thread.joinable())
         d->thread.join();
+}
+
+void Simulator::hangUp()
+{
+    stop();
+    closeLine(d->line);
 }
 
 bool Simulator::isServing() const

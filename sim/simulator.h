@@ -28,15 +28,15 @@ struct Faults
     bool noAnswer = false;     // requests are carried out but never answered
     bool badCheckByte = false; // replies carry a wrong check byte
     bool rejectedType = false; // replies carry type byte 5, which a configurator rejects
-    bool splitReply = false;   // each reply is sent in two halves kSplitPause apart
+    bool splitReply = false;   // each reply is sent in two halves splitPauseMs apart
     int forcedResultCode = -1; // 0..255: replaces the result code (data still sent)
     bool flood = false;        // bytes are sent without ever pausing for long
+    int splitPauseMs = 500;    // the pause inside a split reply
 };
 
 class Simulator
 {
 public:
-    static constexpr std::chrono::milliseconds kSplitPause{500};
     static constexpr std::chrono::milliseconds kFloodInterval{10};
     static constexpr size_t kFloodChunk = 64;
 
@@ -56,6 +56,9 @@ public:
     void start(); // no effect without an open line or when already serving
     void stop();
     bool isServing() const;
+    // Stops serving and closes the line, as a pulled cable or a killed
+    // simulator does: a client's end of a pty then fails every read.
+    void hangUp();
 
     void setFaults(const Faults &faults);
     Faults faults() const;
@@ -69,7 +72,9 @@ public:
     size_t droppedFrames() const;               // garbage runs, unpaired and orphan frames
     size_t badCheckFrames() const;              // frames answered with result code 136
     size_t repliesSent() const;                 // replies written to the line in full
-    void clearLogs();                           // the logs and all three counters
+    // When the last byte of each of those replies was written, in order.
+    std::vector<std::chrono::steady_clock::time_point> replyTimes() const;
+    void clearLogs(); // the logs, the reply times and all three counters
 
 private:
     struct Impl;

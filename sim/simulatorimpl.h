@@ -42,6 +42,7 @@ struct Simulator::Impl
     size_t droppedBase = 0;
     size_t badCheckFrames = 0;
     size_t repliesSent = 0;
+    std::vector<Clock::time_point> replyTimes;
 
     void serve();
     bool readLine(); // false when there was nothing to read

@@ -74,6 +74,12 @@ size_t Simulator::repliesSent() const
     return d->repliesSent;
 }
 
+std::vector<std::chrono::steady_clock::time_point> Simulator::replyTimes() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->replyTimes;
+}
+
 void Simulator::clearLogs()
 {
     std::lock_guard<std::mutex> lock(d->mutex);
@@ -82,6 +88,7 @@ void Simulator::clearLogs()
     d->droppedBase = d->parser.droppedFrames();
     d->badCheckFrames = 0;
     d->repliesSent = 0;
+    d->replyTimes.clear();
 }
 
 } // namespace veltra::sim

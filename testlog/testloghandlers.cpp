@@ -8,7 +8,6 @@
 #include <QDateTime>
 #include <QDir>
 #include <QHeaderView>
-#include <QMessageBox>
 
 // Test runs: while a run is on, every LiveValues reply becomes one line of the
 // run's CSV file and one row of the table on the Testing tab, the line first,
@@ -32,12 +31,10 @@ void MainWindow::on_pushButtonStartTesting_clicked()
     if (!log->create(QDir::currentPath(), QDateTime::currentDateTime())) {
         const QString path = shownPath(log->fileName());
         delete log;
-        QMessageBox box(QMessageBox::Information, QStringLiteral("Внимание!"),
+        showInformation(QStringLiteral("Внимание!"),
                         QStringLiteral("Не удалось создать файл журнала\n%1\n"
                                        "Тестирование не запущено.")
-                            .arg(path),
-                        QMessageBox::Ok, this);
-        box.exec();
+                            .arg(path));
         return;
     }
     // A run still going ends here; the previous run's file object goes.

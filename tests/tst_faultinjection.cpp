@@ -1,0 +1,328 @@
+#include "device/replies.h"
+#include "link/framecodec.h"
+#include "support/simwindow.h"
+#include "support/testsupport.h"
+#include "testlog/testlogfile.h"
+
+#include <QDoubleSpinBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRandomGenerator>
+#include <QStatusBar>
+#include <QTableWidget>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtEndian>
+
+#include <algorithm>
+#include <cmath>
+#include <fstream>
+#include <sys/resource.h>
+
+using TestSupport::SimWindow;
+using Clock = std::chrono::steady_clock;
+Q_DECLARE_METATYPE(veltra::sim::Faults)
+
+namespace {
+
+double cpuSeconds()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+}
+
+long rssKilobytes()
+{
+    std::ifstream status("/proc/self/status");
+    std::string key;
+    long value = 0;
+    while (status >> key && key != "VmRSS:")
+        status.ignore(256, '\n');
+    status >> value;
+    return value;
+}
+
+QByteArray adcReply(float fsr)
+{
+    QByteArray reply = QByteArray::fromHex("00020A0000") + QByteArray(8, 0);
+    qToLittleEndian(fsr, reply.data() + 5);
+    return reply;
+}
+
+void deliver(MainWindow &window, const QByteArray &reply)
+{
+    QMetaObject::invokeMethod(&window, "commandProcessing", Qt::QueuedConnection,
+                              Q_ARG(QByteArray, reply));
+}
+
+} // namespace
+
+// The real window over the simulator's pseudo-terminal, on a line that misbehaves.
+class FaultInjectionTest : public QObject
+{
+    Q_OBJECT
+    QTemporaryDir workDir;
+    std::unique_ptr<SimWindow> rig;
+
+    QString status() { return rig->window().statusBar()->findChild<QLabel *>()->text(); }
+    QLineEdit *firmware() { return rig->find<QLineEdit>("firmwareVersion"); }
+    void readsFirmware()
+    {
+        firmware()->setText("-");
+        rig->click("buttonReadDeviceInfo");
+        QTRY_COMPARE(firmware()->text(), QStringLiteral("1.07"));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        TestSupport::watchWarnings();
+        QVERIFY(QDir::setCurrent(workDir.path()));
+    }
+    void init()
+    {
+        rig = std::make_unique<SimWindow>();
+        QVERIFY(rig->connectWindow());
+    }
+    void cleanup()
+    {
+        rig.reset();
+        QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
+    }
+
+    void lineFaults_data()
+    {
+        QTest::addColumn<veltra::sim::Faults>("faults");
+        QTest::addColumn<QString>("word");
+        QTest::addColumn<QString>("shown"); // the firmware text after a read
+        veltra::sim::Faults f;
+        f.noAnswer = true;
+        QTest::newRow("silence") << f << "NOT ANSWER"
+                                 << "-";
+        f = {};
+        f.badCheckByte = true;
+        QTest::newRow("wrong check byte") << f << "CheckByte Error"
+                                          << "1.07";
+        f = {};
+        f.rejectedType = true;
+        QTest::newRow("rejected type") << f << "BAD PACKET"
+                                       << "-";
+        f = {};
+        f.splitReply = true;
+        f.splitPauseMs = 270;
+        QTest::newRow("pause under the silence joins") << f << "SUCCESS"
+                                                       << "1.07";
+        f.splitPauseMs = 330; // the first half alone carries no firmware text
+        QTest::newRow("longer pause splits") << f << QString() << "";
+    }
+    void lineFaults()
+    {
+        QFETCH(veltra::sim::Faults, faults);
+        QFETCH(QString, word);
+        QFETCH(QString, shown);
+        rig->sim().setFaults(faults);
+        TestSupport::ModalWatcher watcher; // a half reply may carry any result code
+        firmware()->setText("-");
+        rig->click("buttonReadDeviceInfo");
+        if (!word.isEmpty())
+            QTRY_COMPARE_WITH_TIMEOUT(status(), word, 6000);
+        rig->settle(faults.splitReply ? faults.splitPauseMs + 400 : 400);
+        QCOMPARE(firmware()->text(), shown);
+        rig->sim().setFaults({});
+        readsFirmware(); // the window goes on as before
+    }
+
+    void silenceIsExact()
+    {
+        QList<double> ms;
+        for (int i = 0; i < 30; ++i) {
+            firmware()->setText("-");
+            rig->clearLine();
+            // A plain event loop: QTest::qWait sleeps in steps of 10 ms.
+            QEventLoop loop;
+            Clock::time_point shownAt{};
+            connect(firmware(), &QLineEdit::textChanged, &loop, [&] {
+                shownAt = Clock::now();
+                loop.quit();
+            });
+            QTimer::singleShot(2000, &loop, &QEventLoop::quit);
+            rig->click("buttonReadDeviceInfo");
+            loop.exec();
+            QCOMPARE(firmware()->text(), QStringLiteral("1.07"));
+            QCOMPARE(rig->sim().replyTimes().size(), size_t(1));
+            ms << std::chrono::duration<double, std::milli>(shownAt - rig->sim().replyTimes()[0])
+                      .count();
+        }
+        std::sort(ms.begin(), ms.end());
+        qInfo("last byte to control: min %.1f ms, median %.1f ms, max %.1f ms", ms.first(),
+              ms.at(ms.size() / 2), ms.last());
+        QVERIFY(ms.first() >= 300);
+        QVERIFY(ms.at(ms.size() / 2) <= 305);
+    }
+
+    void absurdValues_data()
+    {
+        QTest::addColumn<float>("sent");
+        QTest::addColumn<double>("shown"); // ADC_FSR holds -10 to 10 and starts at 1.5
+        QTest::newRow("nan") << std::numeric_limits<float>::quiet_NaN() << 1.5;
+        QTest::newRow("+inf") << std::numeric_limits<float>::infinity() << 10.0;
+        QTest::newRow("-inf") << -std::numeric_limits<float>::infinity() << -10.0;
+        QTest::newRow("huge") << 3e38f << 10.0;
+    }
+    void absurdValues()
+    {
+        QFETCH(float, sent);
+        QFETCH(double, shown);
+        auto *fsr = rig->find<QDoubleSpinBox>("ADC_FSR");
+        fsr->setValue(1.5);
+        deliver(rig->window(), adcReply(sent));
+        QTRY_COMPARE(fsr->value(), shown);
+        QTest::qWait(20);
+        QCOMPARE(fsr->value(), shown);
+    }
+
+    void portErrorsShowOneBoxEachAndHoldRepliesBack()
+    {
+        readsFirmware(); // the worker is wired
+        auto *port = rig->window().findChild<QSerialPort *>();
+        auto *fsr = rig->find<QDoubleSpinBox>("ADC_FSR");
+        fsr->setValue(0);
+        QStringList texts;
+        QTimer poll;
+        connect(&poll, &QTimer::timeout, [&] {
+            auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget());
+            if (!box)
+                return;
+            if (texts.isEmpty()) { // what comes while the first box is open
+                deliver(rig->window(), adcReply(2.5f));
+                for (int i = 0; i < 5; ++i)
+                    emit port->errorOccurred(QSerialPort::WriteError);
+                emit port->errorOccurred(QSerialPort::TimeoutError);
+                QTest::qWait(100);
+            }
+            QCOMPARE(fsr->value(), 0.0);
+            texts << box->text();
+            box->done(QMessageBox::Ok);
+        });
+        poll.start(10);
+        emit port->errorOccurred(QSerialPort::WriteError);
+        QTRY_COMPARE(fsr->value(), 2.5);
+        QCOMPARE(texts, QStringList({"Ошибка записи", "Превышено время ожидания"}));
+    }
+
+    void vanishedDevice_data()
+    {
+        QTest::addColumn<bool>("hangUp"); // else the port reports ResourceError
+        QTest::addColumn<QStringList>("boxes");
+        QTest::newRow("pty closed") << true << QStringList();
+        QTest::newRow("resource error") << false << QStringList{"Соединение с модемом потеряно"};
+    }
+    void vanishedDevice()
+    {
+        QFETCH(bool, hangUp);
+        QFETCH(QStringList, boxes);
+        rig->click("pushButtonStartTesting");
+        QTRY_VERIFY(rig->find<QTableWidget>("table")->rowCount() > 0);
+        TestSupport::ModalWatcher watcher;
+        const double cpuBefore = cpuSeconds();
+        if (hangUp)
+            rig->sim().hangUp();
+        else
+            emit rig->window().findChild<QSerialPort *>()->errorOccurred(
+                QSerialPort::ResourceError);
+        QTest::qWait(10000);
+        const double cpu = cpuSeconds() - cpuBefore;
+        qInfo("CPU time over the 10 s after the line went: %.3f s", cpu);
+        QVERIFY(cpu < 0.5);
+        QStringList shown;
+        for (const TestSupport::ModalBox &box : watcher.boxes())
+            shown << box.text;
+        QCOMPARE(shown, boxes);
+        QCOMPARE(rig->find<QPushButton>("buttonConnect")->text(), QStringLiteral("Подключиться"));
+        QVERIFY(!rig->isConnected());
+        QVERIFY(!rig->find<QPushButton>("buttonReadDeviceInfo")->isEnabled());
+        QVERIFY(!rig->window().findChild<TestLogFile *>()->isOpen());
+        // A new simulator on a new pty, and everything works again.
+        QVERIFY(rig->sim().openPty());
+        rig->sim().start();
+        QVERIFY(rig->connectWindow());
+        readsFirmware();
+    }
+
+    void randomFramesDuringATestRun()
+    {
+        rig->click("pushButtonStartTesting");
+        auto *table = rig->find<QTableWidget>("table");
+        QTRY_COMPARE(table->rowCount(), 1);
+        veltra::sim::Faults silent; // from here on every row is one of the frames below
+        silent.noAnswer = true;
+        rig->sim().setFaults(silent);
+        TestSupport::ModalWatcher watcher;
+        QRandomGenerator random(9);
+        int rows = 1;
+        for (int i = 0; i < 10000; ++i) {
+            QByteArray frame(int(random.bounded(2, 70)), 0);
+            for (char &byte : frame)
+                byte = char(random.bounded(256));
+            frame[1] = char(random.bounded(5)); // mostly types that are taken
+            frame[2] = char(random.bounded(7));
+            frame[4] = char(random.bounded(100) < 97 ? 0 : random.bounded(256));
+            frame[frame.size() - 2] =
+                char(FrameCodec::computeCheckByte(frame.left(frame.size() - 2)));
+            const FrameCodec::Received received = FrameCodec::acceptFrame(frame);
+            if (received.outcome == FrameCodec::Outcome::BadPacket || received.reply.isEmpty())
+                continue;
+            const Device::ReplyHeader header = Device::parseReply(received.reply);
+            const bool statusOnlyError = header.resultCode &&
+                                         !Device::isSuccess(*header.resultCode) &&
+                                         header.length == Device::StatusOnlyLength;
+            rows += header.type != 2 && header.command == 0 && !statusOnlyError;
+            deliver(rig->window(), received.reply);
+            if (i % 50 == 0)
+                QTest::qWait(1);
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(table->rowCount(), rows, 30000);
+        QTest::qWait(100);
+        QCOMPARE(table->rowCount(), rows);
+        QVERIFY(QApplication::activeModalWidget() == nullptr);
+        rig->sim().setFaults({});
+        qInfo("%d rows, %d boxes", rows, int(watcher.boxes().size()));
+        rig->click("pushButtonStopTesting");
+        readsFirmware();
+    }
+
+    void byteFlood()
+    {
+        veltra::sim::Faults flood;
+        flood.flood = true;
+        rig->sim().setFaults(flood);
+        TestSupport::ModalWatcher watcher; // slices of the flood may carry any result code
+        rig->click("startButton");
+        QTest::qWait(1000);
+        const long rssBefore = rssKilobytes();
+        qint64 maxGap = 0;
+        QElapsedTimer sinceTick, total;
+        QTimer tick;
+        tick.setTimerType(Qt::PreciseTimer);
+        connect(&tick, &QTimer::timeout, [&] { maxGap = qMax(maxGap, sinceTick.restart()); });
+        sinceTick.start();
+        total.start();
+        tick.start(10);
+        while (total.elapsed() < 30000)
+            QTest::qWait(50);
+        tick.stop();
+        const long growth = rssKilobytes() - rssBefore;
+        qInfo("flood: longest gap of a 10 ms timer %lld ms, memory growth %ld kB", maxGap, growth);
+        QVERIFY(maxGap < 100);
+        QVERIFY(growth < 30 * 1024);
+        rig->sim().setFaults({});
+        rig->click("stopButton");
+        rig->settle();
+        readsFirmware();
+    }
+};
+
+QTEST_MAIN(FaultInjectionTest)
+#include "tst_faultinjection.moc"
