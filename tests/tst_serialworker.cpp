@@ -1,15 +1,18 @@
+#include "link/portreader.h"
 #include "link/serialworker.h"
 #include "link/statusstyle.h"
 #include "link/threadhandoff.h"
 #include "support/testsupport.h"
 
 #include <QElapsedTimer>
+#include <QEventLoop>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSerialPort>
 #include <QSpinBox>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 
 #include <fcntl.h>
 #include <pty.h>
@@ -101,6 +104,14 @@ private:
     }
 
     static constexpr int silence = SerialWorker::ReplySilenceMs;
+
+    // Waits in a plain event loop: QTest::qWait sleeps in steps of 10 ms.
+    static void waitExactly(int ms)
+    {
+        QEventLoop loop;
+        QTimer::singleShot(ms, Qt::PreciseTimer, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
 
 private slots:
     void initTestCase() { TestSupport::watchWarnings(); }
@@ -308,6 +319,61 @@ private slots:
         QVERIFY(openPort());
         QTest::qWait(silence + 200);
         QVERIFY(recorder->replies.isEmpty());
+    }
+
+    // The reply timer may fire while the port is closing; nothing it shows
+    // gets through once the port is closed.
+    void nothingArrivesAfterTheClose()
+    {
+        for (int i = 0; i < 50; ++i) {
+            deviceWrites(hex("FF000102000506FF"));
+            waitExactly(silence - 10 + i / 2);
+            closePort();
+            const QStringList events = recorder->events;
+            const QString shown = rxData->text();
+            QTest::qWait(50);
+            QCOMPARE(recorder->events, events);
+            QCOMPARE(rxData->text(), shown);
+            QVERIFY(openPort());
+        }
+    }
+
+    void lostLineIsToldOnce_data()
+    {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<int>("times"); // half of them before a byte arrives when dataHalfway
+        QTest::addColumn<bool>("dataHalfway");
+        QTest::addColumn<QStringList>("told");
+        const int many = PortReader::LostLineReadErrors;
+        QTest::newRow("resource error") << int(QSerialPort::ResourceError) << 3 << false
+                                        << QStringList{"Соединение с модемом потеряно"};
+        QTest::newRow("read error storm")
+            << int(QSerialPort::ReadError) << 1000 << false << QStringList{""};
+        QTest::newRow("a few read errors")
+            << int(QSerialPort::ReadError) << many - 1 << false << QStringList();
+        QTest::newRow("read errors with data between")
+            << int(QSerialPort::ReadError) << 2 * (many - 1) << true << QStringList();
+    }
+    void lostLineIsToldOnce()
+    {
+        QFETCH(int, error);
+        QFETCH(int, times);
+        QFETCH(bool, dataHalfway);
+        QFETCH(QStringList, told);
+        QStringList messages;
+        connect(worker, &SerialWorker::lineLost, this,
+                [&](const QString &message) { messages << message; });
+        deviceWrites(hex("FF000102000506FF")); // a reply shows the worker wired
+        QTRY_COMPARE(recorder->replies.size(), 1);
+        for (int i = 0; i < times; ++i) {
+            if (dataHalfway && i == times / 2) {
+                deviceWrites(hex("FF00"));
+                QTRY_COMPARE(recorder->events.count("RX"), 2);
+            }
+            emit port->errorOccurred(QSerialPort::SerialPortError(error));
+        }
+        QTest::qWait(50);
+        QCOMPARE(messages, told);
     }
 
     void floodNeverGrowsAReplyPastTheReadBuffer()
