@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "app/qtcompat.h"
 
 #include <QApplication>
 
@@ -8,6 +9,7 @@ int main(int argc, char *argv[])
     paths << QStringLiteral(".") << QStringLiteral("platforms");
     QCoreApplication::setLibraryPaths(paths);
 
+    QtCompat::useQt6HighDpiBehaviour();
     QApplication app(argc, argv);
     auto *window = new MainWindow;
     window->show();

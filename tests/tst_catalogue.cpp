@@ -47,7 +47,7 @@ void CatalogueTest::typeListsOfEachKind_data()
 void CatalogueTest::typeListsOfEachKind()
 {
     QFETCH(int, kind);
-    QTEST(SensorCatalogue::typeNames(kind).size(), "count");
+    QTEST(int(SensorCatalogue::typeNames(kind).size()), "count");
 }
 
 void CatalogueTest::typeTexts_data()
