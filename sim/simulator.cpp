@@ -118,10 +118,10 @@ void Simulator::Impl::sendDue(Clock::time_point now)
         outgoing.pop_front();
         const size_t written = writeToLine(line.fd, piece.bytes.data(), piece.bytes.size(), 100);
         if (written == piece.bytes.size() && piece.endsReply) {
-            const Clock::time_point written = Clock::now();
+            const Clock::time_point sentAt = Clock::now();
             std::lock_guard<std::mutex> lock(mutex);
             ++repliesSent;
-            replyTimes.push_back(written);
+            replyTimes.push_back(sentAt);
         }
     }
 }

@@ -12,13 +12,13 @@
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
-#include <QtEndian>
 
 #include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <sys/resource.h>
 
+using TestSupport::deliver;
 using TestSupport::SimWindow;
 using Clock = std::chrono::steady_clock;
 Q_DECLARE_METATYPE(veltra::sim::Faults)
@@ -46,15 +46,7 @@ long rssKilobytes()
 
 QByteArray adcReply(float fsr)
 {
-    QByteArray reply = QByteArray::fromHex("00020A0000") + QByteArray(8, 0);
-    qToLittleEndian(fsr, reply.data() + 5);
-    return reply;
-}
-
-void deliver(MainWindow &window, const QByteArray &reply)
-{
-    QMetaObject::invokeMethod(&window, "commandProcessing", Qt::QueuedConnection,
-                              Q_ARG(QByteArray, reply));
+    return TestSupport::adcReply(0, fsr, 0);
 }
 
 } // namespace

@@ -1,4 +1,5 @@
 #include "app/mainwindow.h"
+#include "support/simwindow.h"
 #include "support/testsupport.h"
 
 #include <QApplication>
@@ -7,37 +8,8 @@
 #include <QTest>
 #include <QTimer>
 
-namespace {
-
-QByteArray floatBytes(float value)
-{
-    QByteArray bytes(4, 0);
-    quint32 raw;
-    memcpy(&raw, &value, 4);
-    for (int i = 0; i < 4; ++i)
-        bytes[i] = char((raw >> (8 * i)) & 0xFF);
-    return bytes;
-}
-
-// An ADC reply (type 0, command 2) with a result code and two constants.
-QByteArray adcReply(quint8 resultCode, float fsr, float ocr)
-{
-    QByteArray reply = QByteArray::fromHex("00020A");
-    reply.append(char(resultCode));
-    reply.append(char(0));
-    reply.append(floatBytes(fsr));
-    reply.append(floatBytes(ocr));
-    return reply;
-}
-
-void deliver(MainWindow &window, const QByteArray &reply)
-{
-    // The worker delivers replies as queued calls; do the same.
-    QMetaObject::invokeMethod(&window, "commandProcessing", Qt::QueuedConnection,
-                              Q_ARG(QByteArray, reply));
-}
-
-} // namespace
+using TestSupport::adcReply;
+using TestSupport::deliver;
 
 // While a reply's message box is open, later replies wait for it to close and
 // are then handled in the order they came.

@@ -86,15 +86,37 @@ QByteArray bytes(std::initializer_list<int> values)
     return result;
 }
 
-QByteArray liveValuesReply(const QList<float> &values)
+namespace {
+
+QByteArray replyWithFloats(const char *headerHex, const QList<float> &values)
 {
-    QByteArray reply = QByteArray::fromHex("0000160000");
+    QByteArray reply = QByteArray::fromHex(headerHex);
     for (float value : values) {
         char little[4];
         qToLittleEndian(value, little);
         reply.append(little, 4);
     }
     return reply;
+}
+
+} // namespace
+
+QByteArray liveValuesReply(const QList<float> &values)
+{
+    return replyWithFloats("0000160000", values);
+}
+
+QByteArray adcReply(quint8 resultCode, float fsr, float ocr)
+{
+    QByteArray reply = replyWithFloats("00020A", {});
+    reply.append(char(resultCode)).append(char(0));
+    return reply + replyWithFloats("", {fsr, ocr});
+}
+
+void deliver(MainWindow &window, const QByteArray &reply)
+{
+    QMetaObject::invokeMethod(&window, "commandProcessing", Qt::QueuedConnection,
+                              Q_ARG(QByteArray, reply));
 }
 
 } // namespace TestSupport

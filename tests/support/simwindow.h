@@ -50,4 +50,10 @@ QByteArray bytes(std::initializer_list<int> values);
 // A successful LiveValues reply (type 0, command 0) carrying these five values.
 QByteArray liveValuesReply(const QList<float> &values);
 
+// An ADC reply (type 0, command 2) with a result code and the two constants.
+QByteArray adcReply(quint8 resultCode, float fsr, float ocr);
+
+// Hands a reply to the window as a queued call, the way the worker delivers it.
+void deliver(MainWindow &window, const QByteArray &reply);
+
 } // namespace TestSupport
