@@ -70,6 +70,8 @@ void MainWindow::closeConnection()
     workerThread->wait();
     // Replies held back by an open box came from the connection that just ended.
     deferredReplies.clear();
+    replyWindow.stop();
+    liveValuesDue = false;
     emit portClose();
 }
 

@@ -30,6 +30,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(&pollTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
     connect(&testTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
     connect(&noAnswerTimer, &QTimer::timeout, this, &MainWindow::notAnswered);
+    // A 255-byte answer takes 290 ms at 9600 baud, and the worker waits 300 ms
+    // of silence after it.
+    replyWindow.setSingleShot(true);
+    replyWindow.setTimerType(Qt::PreciseTimer);
+    replyWindow.setInterval(1000);
+    connect(&replyWindow, &QTimer::timeout, this, &MainWindow::sendDueLiveValues);
 
     ui->comboGradType->setCurrentIndex(0);
     changeControlsEnabled();

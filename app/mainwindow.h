@@ -85,6 +85,7 @@ private:
 
     // Requests and replies (device/)
     void processDeferredReplies();
+    void sendDueLiveValues();
     void processReply(const QByteArray &data);
     void showInformation(const QString &title, const QString &text);
     bool reportResultCode(quint8 resultCode); // true when it was an error
@@ -110,6 +111,10 @@ private:
     QTimer pollTimer;
     QTimer testTimer;
     QTimer noAnswerTimer;
+    // Runs from each request sent until its answer is in (or could have been);
+    // a live-value read due meanwhile waits for it.
+    QTimer replyWindow;
+    bool liveValuesDue = false;
     SensorCatalogue catalogue;
     QFile *testLogFile = nullptr;
     DebugWindow *debugWindow = nullptr;

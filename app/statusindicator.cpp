@@ -22,6 +22,7 @@ void MainWindow::waitPacket()
 {
     setStatusColour(QStringLiteral("yellow"), QStringLiteral("WAIT"));
     noAnswerTimer.start();
+    replyWindow.start();
 }
 
 void MainWindow::notAnswered()

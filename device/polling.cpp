@@ -10,10 +10,30 @@ namespace {
 constexpr int DataTab = 0;
 } // namespace
 
+// Both timers send this request, and their ticks meet every few seconds. A
+// request sent while the answer to the one before is on its way makes the
+// worker drop that answer, and two sent at once come back as one reply, so a
+// row is lost either way. A request due meanwhile waits for the answer, or
+// for as long as an answer takes, and goes right after it.
 void MainWindow::runCommandOne()
 {
-    if (serialPort.isOpen())
-        worker->sendPackage(QByteArray(2, '\0')); // read, LiveValues, no payload
+    if (!serialPort.isOpen())
+        return;
+    if (replyWindow.isActive()) {
+        liveValuesDue = true;
+        return;
+    }
+    worker->sendPackage(QByteArray(2, '\0')); // read, LiveValues, no payload
+}
+
+void MainWindow::sendDueLiveValues()
+{
+    replyWindow.stop();
+    if (!liveValuesDue)
+        return;
+    liveValuesDue = false;
+    if (pollTimer.isActive() || testTimer.isActive())
+        runCommandOne();
 }
 
 void MainWindow::on_startButton_clicked()

@@ -29,6 +29,8 @@ void MainWindow::commandProcessing(QByteArray data)
 {
     ThreadHandOff::receive();
     noAnswerTimer.stop();
+    // The line is free again: the whole answer is in.
+    sendDueLiveValues();
     deferredReplies.append(data);
     processDeferredReplies();
 }

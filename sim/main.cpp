@@ -127,5 +127,8 @@ int main(int argc, char **argv)
     int received = 0;
     sigwait(&stopSignals, &received);
     simulator.stop();
+    // What was served, for whoever compares it with what the configurator got.
+    std::fprintf(stderr, "veltra-sim: %zu requests, %zu replies sent\n",
+                 simulator.requests().size(), simulator.repliesSent());
     return 0;
 }

@@ -36,6 +36,7 @@ private slots:
     void leavingTheDataTabStopsPollingAndTheRun_data();
     void leavingTheDataTabStopsPollingAndTheRun();
     void backToTheDataTabTheRunGoesOn();
+    void pollingBesideARunLosesNoReply();
 
     void runFileAndTableAgreeRowForRow();
     void rowsStayWholeWhateverTheSortOrder();
@@ -287,6 +288,18 @@ void TestRunTest::backToTheDataTabTheRunGoesOn()
     tabs->setCurrentIndex(TestingTab);
     QVERIFY(!runIsLogging());
     QVERIFY(!button("pushButtonStopTesting")->isEnabled());
+}
+
+void TestRunTest::pollingBesideARunLosesNoReply()
+{
+    // "Старт" right after the run has sent its first request: two requests due
+    // at once, as they are whenever the two timers' ticks meet.
+    startRun();
+    rig->find<QTabWidget>("tabWidget")->setCurrentIndex(DataTab);
+    rig->click("startButton");
+    QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 2, 2500);
+    QCOMPARE(liveValueRequests(), 2);
+    QCOMPARE(rig->sim().repliesSent(), size_t(2));
 }
 
 void TestRunTest::runFileAndTableAgreeRowForRow()
