@@ -104,10 +104,12 @@ private slots:
         f = {};
         f.splitReply = true;
         f.splitPauseMs = 270;
+#ifndef VELTRA_SANITIZED // a few tens of milliseconds either side of the silence
         QTest::newRow("pause under the silence joins") << f << "SUCCESS"
                                                        << "1.07";
         f.splitPauseMs = 330; // the first half alone carries no firmware text
         QTest::newRow("longer pause splits") << f << QString() << "";
+#endif
     }
     void lineFaults()
     {
@@ -128,6 +130,9 @@ private slots:
 
     void silenceIsExact()
     {
+#ifdef VELTRA_SANITIZED
+        QSKIP("timing is measured in the plain build");
+#endif
         QList<double> ms;
         for (int i = 0; i < 30; ++i) {
             firmware()->setText("-");
@@ -307,7 +312,9 @@ private slots:
         tick.stop();
         const long growth = rssKilobytes() - rssBefore;
         qInfo("flood: longest gap of a 10 ms timer %lld ms, memory growth %ld kB", maxGap, growth);
+#ifndef VELTRA_SANITIZED
         QVERIFY(maxGap < 100);
+#endif
         QVERIFY(growth < 30 * 1024);
         rig->sim().setFaults({});
         rig->click("stopButton");
