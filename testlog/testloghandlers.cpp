@@ -7,7 +7,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QHeaderView>
 
 // Test runs: while a run is on, every LiveValues reply becomes one line of the
 // run's CSV file and one row of the table on the Testing tab, the line first,
@@ -42,12 +41,8 @@ void MainWindow::on_pushButtonStartTesting_clicked()
     delete testLogFile;
     testLogFile = log;
 
-    // Oldest row first, like the file. In time order every new row is the last
-    // one, which keeps adding a row equally cheap however long the run gets;
-    // newest first would move every row down for each new one.
-    QHeaderView *header = ui->table->horizontalHeader();
-    if (header->sortIndicatorSection() != 0 || header->sortIndicatorOrder() != Qt::AscendingOrder)
-        ui->table->sortByColumn(0, Qt::AscendingOrder);
+    // The table keeps the sort it has (newest first unless changed): the new
+    // rows take the places it gives them and the newest is scrolled into view.
 
     // A disconnect stops the timer; the run ends with it, so that the file is
     // closed and the next connection starts afresh with a new run.
