@@ -12,6 +12,7 @@
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 namespace {
@@ -94,7 +95,8 @@ public:
 
     // Scrolls the place into view. The newest row at the bottom is followed
     // when the scroll range grows, which happens after the table has laid out
-    // the new row, and when the window is resized.
+    // the new row, and when the window is resized. A row in between needs the
+    // table laid out at once, which a table out of sight is spared.
     void reveal(int position)
     {
         QScrollBar *bar = table->verticalScrollBar();
@@ -103,7 +105,7 @@ public:
             bar->setValue(bar->maximum());
         else if (position == 0)
             bar->setValue(bar->minimum());
-        else if (QTableWidgetItem *item = table->item(position, 0))
+        else if (QTableWidgetItem *item = table->item(position, 0); item && table->isVisible())
             table->scrollToItem(item);
     }
 
@@ -193,11 +195,73 @@ private:
     bool followBottom = false;
 };
 
-// An item that stands for a place of the table and shows what LogRows has
-// there. Its column is in its type, so it holds nothing of its own.
-class PlaceItem : public QTableWidgetItem
+// Memory for table items, which are many and all of one size: blocks of
+// them instead of one heap allocation each, which spares the allocator's
+// rounding and bookkeeping, a quarter of an item. Items are made and deleted
+// on the GUI thread only. The blocks go when the last item has gone.
+class ItemPool
 {
 public:
+    static void *take(size_t size)
+    {
+        ItemPool &pool = instance();
+        Q_ASSERT(pool.size == 0 || pool.size == size);
+        pool.size = size;
+        ++pool.live;
+        if (Slot *slot = pool.freeSlots) {
+            pool.freeSlots = slot->next;
+            return slot;
+        }
+        if (pool.used == BlockItems) {
+            pool.blocks.emplace_back(new unsigned char[BlockItems * size]);
+            pool.used = 0;
+        }
+        return pool.blocks.back().get() + size * pool.used++;
+    }
+
+    static void give(void *memory)
+    {
+        ItemPool &pool = instance();
+        auto *slot = static_cast<Slot *>(memory);
+        slot->next = pool.freeSlots;
+        pool.freeSlots = slot;
+        if (--pool.live == 0) {
+            pool.blocks.clear();
+            pool.freeSlots = nullptr;
+            pool.used = BlockItems;
+        }
+    }
+
+private:
+    struct Slot
+    {
+        Slot *next;
+    };
+    static constexpr size_t BlockItems = 4096;
+
+    // Never destroyed, so that an item deleted late in the program's exit
+    // still finds it.
+    static ItemPool &instance()
+    {
+        static ItemPool *const pool = new ItemPool;
+        return *pool;
+    }
+
+    std::vector<std::unique_ptr<unsigned char[]>> blocks;
+    Slot *freeSlots = nullptr;
+    size_t used = BlockItems; // in the last block
+    size_t live = 0;
+    size_t size = 0;
+};
+
+// An item that stands for a place of the table and shows what LogRows has
+// there. Its column is in its type, so it holds nothing of its own.
+class PlaceItem final : public QTableWidgetItem
+{
+public:
+    static void *operator new(size_t size) { return ItemPool::take(size); }
+    static void operator delete(void *memory) { ItemPool::give(memory); }
+
     static constexpr int FirstType = QTableWidgetItem::UserType + 0x7E57;
 
     explicit PlaceItem(int column) : QTableWidgetItem(FirstType + column) {}
