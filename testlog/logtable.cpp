@@ -51,9 +51,14 @@ public:
         return table->findChild<LogRows *>(QString(), Qt::FindDirectChildrenOnly);
     }
 
+    // The rows of a table that was emptied are forgotten with it.
     static LogRows *attach(QTableWidget *table)
     {
         LogRows *rows = of(table);
+        if (rows && table->rowCount() == 0) {
+            rows->records.clear();
+            rows->shown.clear();
+        }
         return rows ? rows : new LogRows(table);
     }
 

@@ -301,8 +301,11 @@ void TestRunTest::runFileAndTableAgreeRowForRow()
     rig->sim().setState(state);
 
     const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
+    QSignalSpy runStarted(&rig->window(), &MainWindow::testRunStarted);
+    QSignalSpy logged(&rig->window(), &MainWindow::testRowLogged);
     startRun();
     const QDateTime after = QDateTime::currentDateTime();
+    QCOMPARE(runStarted.count(), 1);
     // The first row comes at once, the next ones every 2000 ms.
     QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 1, 1500);
     QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 3, 5000);
@@ -333,6 +336,12 @@ void TestRunTest::runFileAndTableAgreeRowForRow()
         QVERIFY2(current >= 3.8 && current <= 20.5, qPrintable(row[5]));
     }
     QCOMPARE(tableRows(table()), rows);
+    // Each row is handed on as logged, for the chart.
+    QCOMPARE(logged.count(), rows.size());
+    for (int i = 0; i < rows.size(); ++i)
+        QCOMPARE(
+            CsvFormat::rowFields(logged[i][0].toDateTime(), logged[i][1].value<QList<double>>()),
+            rows[i]);
 }
 
 void TestRunTest::rowsStayWholeWhateverTheSortOrder()
