@@ -40,8 +40,8 @@ bool valueLess(double a, double b)
 // The table's items stay where they were added; what a place shows is decided
 // here. A new record is pushed to the end of `records` and its number goes
 // into `shown` at the place the sort gives it. In descending order `shown` is
-// kept back to front, so that the newest row on top, like the oldest row
-// last, is a push at the end.
+// kept back to front, so that a new row on top is a push at the end, as a new
+// row at the bottom is in ascending order.
 class LogRows : public QObject
 {
     Q_OBJECT

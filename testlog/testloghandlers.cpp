@@ -41,8 +41,8 @@ void MainWindow::on_pushButtonStartTesting_clicked()
     delete testLogFile;
     testLogFile = log;
 
-    // The table keeps the sort it has (newest first unless changed): the new
-    // rows take the places it gives them and the newest is scrolled into view.
+    // The table keeps whatever sort it has: the new rows take the places it
+    // gives them and the newest one is scrolled into view.
 
     // A disconnect stops the timer; the run ends with it, so that the file is
     // closed and the next connection starts afresh with a new run.
