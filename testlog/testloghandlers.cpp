@@ -7,7 +7,6 @@
 
 #include <QDateTime>
 #include <QDir>
-#include <QHeaderView>
 
 // Test runs: while a run is on, every LiveValues reply becomes one line of the
 // run's CSV file and one row of the table on the Testing tab, the line first,
@@ -42,17 +41,14 @@ void MainWindow::on_pushButtonStartTesting_clicked()
     delete testLogFile;
     testLogFile = log;
 
-    // Oldest row first, like the file. In time order every new row is the last
-    // one, which keeps adding a row equally cheap however long the run gets;
-    // newest first would move every row down for each new one.
-    QHeaderView *header = ui->table->horizontalHeader();
-    if (header->sortIndicatorSection() != 0 || header->sortIndicatorOrder() != Qt::AscendingOrder)
-        ui->table->sortByColumn(0, Qt::AscendingOrder);
+    // The table keeps whatever sort it has: the new rows take the places it
+    // gives them and the newest one is scrolled into view.
 
     // A disconnect stops the timer; the run ends with it, so that the file is
     // closed and the next connection starts afresh with a new run.
     connect(this, &MainWindow::portClose, this, &MainWindow::endTestRun, Qt::UniqueConnection);
 
+    emit testRunStarted(); // before the first row can arrive
     testRunning = true;
     runCommandOne();
     testTimer.start();
@@ -76,6 +72,7 @@ void MainWindow::logLiveValues(const QList<double> &values)
     const QStringList fields = CsvFormat::rowFields(now, values);
     const TestLogFile::RowOutcome outcome = log->writeRow(fields);
     LogTable::appendRow(ui->table, now, values);
+    emit testRowLogged(now, values);
     // Shown from within reply processing: replies that come meanwhile wait.
     if (outcome == TestLogFile::RowOutcome::FirstFailure)
         showInformation(QStringLiteral("Внимание!"),

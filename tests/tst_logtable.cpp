@@ -99,7 +99,20 @@ void LogTableTest::rowsStayWholeAndInSortOrder()
     std::sort(expected.begin(), expected.end());
     QCOMPARE(sortedShown, expected);
 
-    // The rows are already where the table's own sort puts them.
+    // Each row went after the rows that compare equal: the arrival order, sorted stably.
+    QList<Reply> byKey = all;
+    const auto key = [column](const Reply &reply) {
+        return column == 0 ? double(reply.time.toMSecsSinceEpoch()) : reply.values[column - 1];
+    };
+    std::stable_sort(byKey.begin(), byKey.end(), [&](const Reply &a, const Reply &b) {
+        return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
+    });
+    QList<Row> sortedByKey;
+    for (const Reply &reply : byKey)
+        sortedByKey.append(reply.fields);
+    QCOMPARE(shown, sortedByKey);
+
+    // Sorting again the same way changes nothing.
     table.sortItems(column, order);
     QCOMPARE(rowsOf(table), shown);
     QCOMPARE(table.horizontalHeader()->sortIndicatorSection(), column);

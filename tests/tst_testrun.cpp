@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -40,6 +41,8 @@ private slots:
 
     void runFileAndTableAgreeRowForRow();
     void rowsStayWholeWhateverTheSortOrder();
+    void newestRowIsInViewAtAnySize_data();
+    void newestRowIsInViewAtAnySize();
     void twoRunsInOneSecondKeepBothFiles();
     void logThatCannotBeCreatedIsReportedAndNoRunStarts_data();
     void logThatCannotBeCreatedIsReportedAndNoRunStarts();
@@ -311,8 +314,11 @@ void TestRunTest::runFileAndTableAgreeRowForRow()
     rig->sim().setState(state);
 
     const QDateTime before = QDateTime::currentDateTime().addMSecs(-1000);
+    QSignalSpy runStarted(&rig->window(), &MainWindow::testRunStarted);
+    QSignalSpy logged(&rig->window(), &MainWindow::testRowLogged);
     startRun();
     const QDateTime after = QDateTime::currentDateTime();
+    QCOMPARE(runStarted.count(), 1);
     // The first row comes at once, the next ones every 2000 ms.
     QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 1, 1500);
     QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 3, 5000);
@@ -343,6 +349,12 @@ void TestRunTest::runFileAndTableAgreeRowForRow()
         QVERIFY2(current >= 3.8 && current <= 20.5, qPrintable(row[5]));
     }
     QCOMPARE(tableRows(table()), rows);
+    // Each row is handed on as logged, for the chart.
+    QCOMPARE(logged.count(), rows.size());
+    for (int i = 0; i < rows.size(); ++i)
+        QCOMPARE(
+            CsvFormat::rowFields(logged[i][0].toDateTime(), logged[i][1].value<QList<double>>()),
+            rows[i]);
 }
 
 void TestRunTest::rowsStayWholeWhateverTheSortOrder()
@@ -385,6 +397,63 @@ void TestRunTest::rowsStayWholeWhateverTheSortOrder()
     // The last order chosen holds for the rows added after it.
     for (int r = 1; r < shown.size(); ++r)
         QVERIFY(shown[r - 1][1].toDouble() >= shown[r][1].toDouble());
+}
+
+void TestRunTest::newestRowIsInViewAtAnySize_data()
+{
+    QTest::addColumn<bool>("largest"); // the window's largest size, or its smallest
+    QTest::addColumn<int>("order");    // -1: the table as the form sets it up
+    for (const bool largest : {false, true}) {
+        const QByteArray size = largest ? "largest window" : "smallest window";
+        QTest::newRow(size + ", form's order") << largest << -1;
+        QTest::newRow(size + ", oldest first") << largest << int(Qt::AscendingOrder);
+        QTest::newRow(size + ", newest first") << largest << int(Qt::DescendingOrder);
+    }
+}
+
+// The table cannot be scrolled by hand, so it follows the newest row itself.
+void TestRunTest::newestRowIsInViewAtAnySize()
+{
+    QFETCH(bool, largest);
+    QFETCH(int, order);
+    veltra::sim::Faults quiet;
+    quiet.noAnswer = true;
+    rig->sim().setFaults(quiet);
+    MainWindow &window = rig->window();
+    window.resize(largest ? window.maximumSize().boundedTo(QSize(4000, 4000))
+                          : window.minimumSize());
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QHeaderView *header = table()->horizontalHeader();
+    if (order >= 0)
+        table()->sortByColumn(0, Qt::SortOrder(order));
+    const int sortColumn = header->sortIndicatorSection();
+    const Qt::SortOrder sortOrder = header->sortIndicatorOrder();
+    startRun();
+    // A run keeps the sort it finds.
+    QCOMPARE(header->sortIndicatorSection(), sortColumn);
+    QCOMPARE(header->sortIndicatorOrder(), sortOrder);
+
+    int fed = 0;
+    // Until the view is full, then a few rows more.
+    for (int beyond = 0; beyond < 5 && fed < 500; ++fed) {
+        QTest::qWait(2); // rows of one instant would keep their order of arrival
+        feed({float(fed), -1, -1, -1, -1});
+        const QList<QTableWidgetItem *> found =
+            table()->findItems(CsvFormat::valueText(fed), Qt::MatchExactly);
+        QCOMPARE(found.size(), 1);
+        QTableWidgetItem *newest = found.first();
+        if (order == Qt::DescendingOrder)
+            QCOMPARE(newest->row(), 0);
+        else if (order == Qt::AscendingOrder)
+            QCOMPARE(newest->row(), table()->rowCount() - 1);
+        QTRY_VERIFY2_WITH_TIMEOUT(
+            table()->viewport()->rect().contains(table()->visualItemRect(newest)),
+            qPrintable(QString("row %1 of %2 is out of view").arg(newest->row()).arg(fed + 1)),
+            1000);
+        beyond += table()->verticalScrollBar()->maximum() > 0;
+    }
+    QVERIFY2(fed > 10 && fed < 500, qPrintable(QString::number(fed)));
 }
 
 void TestRunTest::twoRunsInOneSecondKeepBothFiles()
@@ -604,7 +673,8 @@ int runKilledRunChild(const QString &directory)
     for (int i = 0; i < 1000000; ++i) {
         QMetaObject::invokeMethod(&rig.window(), "commandProcessing",
                                   Q_ARG(QByteArray, liveValuesReply({float(i), -0.05f, 3, 4, 5})));
-        const int last = table->rowCount() - 1; // in time order the newest row is the last
+        // The form sorts by no column, so rows stay in their order of arrival.
+        const int last = table->rowCount() - 1;
         QStringList row;
         for (int c = 0; c < table->columnCount(); ++c)
             row.append(table->item(last, c)->text());
