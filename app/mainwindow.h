@@ -3,7 +3,9 @@
 #include "catalogue/sensorcatalogue.h"
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QLabel>
+#include <QList>
 #include <QMainWindow>
 #include <QSerialPort>
 #include <QStringList>
@@ -34,6 +36,10 @@ public:
 signals:
     void portOpen();
     void portClose();
+    // A test run has started; its rows follow.
+    void testRunStarted();
+    // One row of the running test was logged: its time and the five live values.
+    void testRowLogged(const QDateTime &time, const QList<double> &values);
 
 private slots:
     void notAnswered();

@@ -53,6 +53,7 @@ void MainWindow::on_pushButtonStartTesting_clicked()
     // closed and the next connection starts afresh with a new run.
     connect(this, &MainWindow::portClose, this, &MainWindow::endTestRun, Qt::UniqueConnection);
 
+    emit testRunStarted(); // before the first row can arrive
     testRunning = true;
     runCommandOne();
     testTimer.start();
@@ -76,6 +77,7 @@ void MainWindow::logLiveValues(const QList<double> &values)
     const QStringList fields = CsvFormat::rowFields(now, values);
     const TestLogFile::RowOutcome outcome = log->writeRow(fields);
     LogTable::appendRow(ui->table, now, values);
+    emit testRowLogged(now, values);
     // Shown from within reply processing: replies that come meanwhile wait.
     if (outcome == TestLogFile::RowOutcome::FirstFailure)
         showInformation(QStringLiteral("Внимание!"),
