@@ -226,6 +226,7 @@ bool ChartWindow::openLog(const QString &path)
             QStringLiteral("Не удалось открыть файл\n%1").arg(QDir::toNativeSeparators(path)));
         return false;
     }
+    const QString report = reader.report(path);
     file.clear();
     file.points = reader.takePoints();
     for (int r = 0; r < file.points.size(); ++r) {
@@ -236,7 +237,6 @@ bool ChartWindow::openLog(const QString &path)
     }
     fileTitle = QStringLiteral("Журнал: %1").arg(QFileInfo(path).fileName());
     showPlot(&file);
-    const QString report = reader.report(path);
     if (!report.isEmpty())
         QMessageBox::information(this, QStringLiteral("Журнал открыт не полностью"), report);
     return true;
