@@ -130,7 +130,7 @@ void ChartWindow::toggleSeries(int series)
         brush.setColor(fill);
         marker->setBrush(brush);
     }
-    updateAxes();
+    redraw();
 }
 
 void ChartWindow::startRun()
@@ -165,8 +165,12 @@ void ChartWindow::showPlot(Plot *plot)
 void ChartWindow::redraw()
 {
     redrawTimer.stop();
-    for (int s = 0; s < PointStore::Series; ++s)
-        chart->series[size_t(s)]->replace(shown->decimator.points(s));
+    // A hidden series is brought up to date when it is shown again.
+    for (int s = 0; s < PointStore::Series; ++s) {
+        QLineSeries *series = chart->series[size_t(s)];
+        if (series->isVisible())
+            series->replace(shown->decimator.points(s));
+    }
     updateAxes();
     updateSummary();
 }

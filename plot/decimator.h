@@ -16,8 +16,11 @@
 class MinMaxDecimator
 {
 public:
-    // `buckets` is about the pixel width of the plot; it is rounded up to even.
-    explicit MinMaxDecimator(int buckets = 1024);
+    // Between half of `buckets` and all of them are in use, up to two points
+    // each: the default gives one or two points per pixel column of a plot
+    // about 800 pixels wide. The chart's cost of taking new points grows with
+    // their number, so more would only slow it down. Rounded up to even.
+    explicit MinMaxDecimator(int buckets = 512);
 
     void clear();
     void add(qint64 time, const PointStore::Values &values);
