@@ -18,6 +18,10 @@ namespace {
 
 constexpr int CurrentSeries = 4; // the loop current, on the right-hand axis
 
+// The legend uses the short names of the Testing tab's table.
+const char *const LegendNames[PointStore::Series] = {
+    "Значение преобр", "Корр-ое значение", "Измеренное значение", "Температура ХС", "Ток, мА"};
+
 QString figure(double value)
 {
     return std::isnan(value) ? QStringLiteral("—") : CsvFormat::valueText(value);
@@ -88,7 +92,7 @@ void ChartWindow::buildChart()
     QChart *c = chart->chart;
     c->legend()->setAlignment(Qt::AlignBottom);
     chart->timeAxis->setTitleText(QStringLiteral("Время"));
-    chart->valueAxis->setTitleText(QStringLiteral("Значения, °C"));
+    chart->valueAxis->setTitleText(QStringLiteral("Значения"));
     chart->currentAxis->setTitleText(QStringLiteral("Ток, мА"));
     c->addAxis(chart->timeAxis, Qt::AlignBottom);
     c->addAxis(chart->valueAxis, Qt::AlignLeft);
@@ -96,7 +100,7 @@ void ChartWindow::buildChart()
 
     for (int s = 0; s < PointStore::Series; ++s) {
         auto *series = new QLineSeries;
-        series->setName(ui->summaryTable->verticalHeaderItem(s)->text());
+        series->setName(QString::fromUtf8(LegendNames[s]));
         c->addSeries(series);
         series->attachAxis(chart->timeAxis);
         series->attachAxis(s == CurrentSeries ? chart->currentAxis : chart->valueAxis);
@@ -203,8 +207,10 @@ void ChartWindow::updateAxes()
     }
     const auto values = padded(low, high);
     chart->valueAxis->setRange(values.first, values.second);
+    chart->valueAxis->applyNiceNumbers();
     const auto current = padded(points.minimum(CurrentSeries), points.maximum(CurrentSeries));
     chart->currentAxis->setRange(current.first, current.second);
+    chart->currentAxis->applyNiceNumbers();
 }
 
 void ChartWindow::updateSummary()
