@@ -184,9 +184,9 @@ bool CsvLogReader::readFile(const QString &path)
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
         return false;
-    const qint64 expected = file.size();
-    if (expected > 0)
-        store.reserve(size_t(expected / 64));
+    // A row takes some 56 bytes of text. The guess is capped: a big file may be
+    // anything but a log, and nothing is set aside for rows it may not hold.
+    store.reserve(size_t(qBound<qint64>(0, file.size() / 56, 2'000'000)));
     QByteArray chunk(1 << 20, Qt::Uninitialized);
     qint64 got = 0;
     while ((got = file.read(chunk.data(), chunk.size())) > 0)
