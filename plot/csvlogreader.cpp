@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -186,7 +187,7 @@ bool CsvLogReader::readFile(const QString &path)
         return false;
     // A row takes some 56 bytes of text. The guess is capped: a big file may be
     // anything but a log, and nothing is set aside for rows it may not hold.
-    store.reserve(size_t(qBound<qint64>(0, file.size() / 56, 2'000'000)));
+    store.reserve(size_t(std::clamp<qint64>(file.size() / 56, 0, 2'000'000)));
     QByteArray chunk(1 << 20, Qt::Uninitialized);
     qint64 got = 0;
     while ((got = file.read(chunk.data(), chunk.size())) > 0)
