@@ -54,6 +54,7 @@ private slots:
     void on_pushButtonStartTesting_clicked();
     void on_pushButtonStopTesting_clicked();
     void on_debugMode_triggered();
+    void on_showChart_triggered();
     void on_buttonReadProbeType_clicked();
     void on_buttonWriteProbeType_clicked();
     void on_buttonFirstPoint_clicked();
