@@ -18,6 +18,7 @@ private slots:
     void roundTripKeepsEveryField();
     void refusedFilesSayWhy_data();
     void refusedFilesSayWhy();
+    void exampleFileLoads();
     void fileNames_data();
     void fileNames();
 };
@@ -182,6 +183,15 @@ void ConfigFileTest::refusedFilesSayWhy()
     const ConfigParseResult parsed = ConfigFile::parse(json, formLimits());
     QTEST(parsed.error, "error");
     QVERIFY(!parsed.config.has_value());
+}
+
+void ConfigFileTest::exampleFileLoads()
+{
+    QFile example(QStringLiteral(VELTRA_DOCS_DIR "/example-config.json"));
+    QVERIFY(example.open(QIODevice::ReadOnly));
+    const ConfigParseResult parsed = ConfigFile::parse(example.readAll(), formLimits());
+    QCOMPARE(parsed.error, QString());
+    QCOMPARE(parsed.config->typeName, QStringLiteral("ТС-100П 385"));
 }
 
 void ConfigFileTest::fileNames_data()
