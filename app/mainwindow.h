@@ -15,6 +15,8 @@
 
 class QDoubleSpinBox;
 class QFile;
+struct ConfigLimits;
+struct DeviceConfig;
 class QThread;
 class DebugWindow;
 class SerialWorker;
@@ -25,13 +27,21 @@ class MainWindow;
 
 // The configurator's one main window. Its slot definitions are split by
 // subsystem: connection and status in app/, requests, replies and polling in
-// device/, the sensor lists in catalogue/, test runs in testlog/.
+// device/, the sensor lists in catalogue/, test runs in testlog/, configuration
+// files in config/.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
 public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
+
+    // Configuration files (config/confighandlers.cpp). Exports go to, and the
+    // load dialog opens on, "configs" in the working directory unless set here.
+    void setConfigDirectory(const QString &directory);
+    // Fills the settings tab and the correction points from a file, or shows
+    // why the file cannot be loaded and changes nothing. Sends nothing.
+    bool loadConfigFile(const QString &path);
 
 signals:
     void portOpen();
@@ -65,6 +75,7 @@ private slots:
     void on_buttonReadDeviceInfo_clicked();
     void on_buttonWriteDeviceInfo_clicked();
     void on_readConfig_clicked();
+    void on_loadConfig_triggered();
     void on_buttonClearEEPROM_clicked();
     void on_buttonSaveFactorySettings_clicked();
     void on_buttonFactoryResetSettings_clicked();
@@ -106,6 +117,12 @@ private:
     void showRefAndMeas(const QByteArray &data);
     void showUnlockAnswer(const QByteArray &data);
 
+    // Configuration files (config/)
+    QString configDirectory() const;
+    DeviceConfig shownConfig() const;
+    ConfigLimits configLimits() const;
+    void applyConfig(const DeviceConfig &config);
+
     // Test runs (testlog/)
     void logLiveValues(const QList<double> &values);
     void endTestRun();
@@ -131,4 +148,5 @@ private:
     int openBoxes = 0;
     bool processingReplies = false;
     QList<QByteArray> deferredReplies;
+    QString configDir; // empty: "configs" in the working directory
 };

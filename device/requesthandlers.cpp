@@ -65,13 +65,6 @@ void MainWindow::on_buttonWriteDeviceInfo_clicked()
     worker->sendPackage(Device::writeDeviceInfo(ui->CurrentDate->date(), ui->Number->value()));
 }
 
-void MainWindow::on_readConfig_clicked()
-{
-    // Exporting a configuration is not built yet; the worker drops a request
-    // this short, so nothing reaches the line.
-    worker->sendPackage(QByteArray());
-}
-
 void MainWindow::on_buttonClearEEPROM_clicked()
 {
     worker->sendPackage(Device::eepromOperation(Device::EepromOperation::Clear));

@@ -40,7 +40,6 @@ private slots:
     void autoCalibrationPointsReachTheADCConstants();
     void fixedCurrentShowsInTheLiveValues();
     void eepromSaveClearAndRestore();
-    void exportConfigurationNeverReachesTheLine();
 
     void errorCodeShowsBoxThenDecodes_data();
     void errorCodeShowsBoxThenDecodes();
@@ -514,17 +513,6 @@ void DeviceEndToEndTest::eepromSaveClearAndRestore()
     QCOMPARE(spin("LowerRange")->value(), 100.0);
     QCOMPARE(spin("UpperRange")->value(), 1000.0);
     rig->settle();
-    QVERIFY(boxes.boxes().isEmpty());
-}
-
-void DeviceEndToEndTest::exportConfigurationNeverReachesTheLine()
-{
-    TestSupport::ModalWatcher boxes;
-    statusLabel()->setText(QStringLiteral("marker"));
-    rig->click("readConfig");
-    rig->settle();
-    QCOMPARE(rig->lineBytes(), QByteArray());
-    QCOMPARE(statusLabel()->text(), QStringLiteral("marker"));
     QVERIFY(boxes.boxes().isEmpty());
 }
 

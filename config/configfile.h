@@ -1,0 +1,77 @@
+#pragma once
+
+#include "catalogue/sensorcatalogue.h"
+
+#include <QByteArray>
+#include <QDate>
+#include <QDateTime>
+#include <QString>
+
+#include <array>
+#include <optional>
+
+// What the main window shows of one transmitter, as a configuration file
+// holds it. The kind is the position in the kind list, -1 for none.
+struct DeviceConfig
+{
+    int kindIndex = 0;
+    QString typeName;               // empty for kinds without a type list
+    std::optional<quint8> typeCode; // none for voltage and for no kind
+    double lower = 0;
+    double upper = 0;
+    int dampingBuffer = 0;
+    bool compensation = false;
+    double hysteresis = 0;
+    std::array<double, 5> reference{};
+    std::array<double, 5> measured{};
+    bool correctionEnabled = false;
+    int serialNumber = 0;
+    QDate productionDate;
+    QString firmwareVersion;
+    double adcFsr = 0;
+    double adcOcr = 0;
+    double cjFsr = 0;
+    double cjOcr = 0;
+    QDateTime exportedAt;
+};
+
+// The bounds of the boxes a configuration is loaded into. The range boxes
+// take the bounds of the selected type from the catalogue.
+struct ConfigLimits
+{
+    SensorCatalogue catalogue;
+    int dampingMin = 0;
+    int dampingMax = 0;
+    double hysteresisMin = 0;
+    double hysteresisMax = 0;
+    double pointMin = 0;
+    double pointMax = 0;
+};
+
+// A parsed file, or why it cannot be loaded (a Russian sentence for the user).
+struct ConfigParseResult
+{
+    std::optional<DeviceConfig> config;
+    QString error;
+};
+
+namespace ConfigFile {
+
+// The version this program writes. Files of a later version are refused
+// rather than half understood.
+constexpr int Format = 1;
+
+QByteArray toJson(const DeviceConfig &config);
+
+// Checks everything a load needs before anything is applied: the file is
+// whole JSON, it is one of ours of a format this program reads, every field
+// has its type, the sensor type is known and matches its name, and every
+// value fits its box.
+ConfigParseResult parse(const QByteArray &json, const ConfigLimits &limits);
+
+// "<serial>_2026-12-08_10-15-30.json" for copy 1, then "... (2).json" and on,
+// so that a name already taken can be passed over. Characters that some file
+// systems refuse in a name become "_".
+QString fileName(const QString &serial, const QDateTime &localTime, int copy = 1);
+
+} // namespace ConfigFile

@@ -1,0 +1,187 @@
+#include "app/mainwindow.h"
+
+#include "config/configfile.h"
+#include "ui_mainwindow.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QSaveFile>
+
+// Configuration files: an export records what the window shows of the
+// transmitter; a load puts the settings and the correction points of such a
+// file back into the controls, so that the next transmitter of a batch can be
+// set up like the last with the two "Задать" buttons. Neither touches the line.
+
+namespace {
+
+const QString ExportTitle = QStringLiteral("Экспорт конфигурации");
+const QString LoadTitle = QStringLiteral("Загрузка конфигурации");
+
+// A file of ours is a few kilobytes; anything far larger is not one.
+constexpr qint64 MaxFileSize = 1 << 20;
+// How many " (n)" copies of one name are tried before giving up.
+constexpr int MaxCopies = 999;
+
+QString shownPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+}
+
+// Writes the file under the first free name. The name is claimed by creating
+// it empty first, so that nothing written meanwhile by anyone else is ever
+// replaced; the content then arrives whole or not at all.
+bool saveNewFile(const QString &directory, const DeviceConfig &config, QString *path,
+                 QString *error)
+{
+    const QDir dir(directory);
+    const QString serial = QString::number(config.serialNumber);
+    for (int copy = 1; copy <= MaxCopies; ++copy) {
+        *path = dir.filePath(ConfigFile::fileName(serial, config.exportedAt, copy));
+        QFile claim(*path);
+        if (claim.open(QIODevice::WriteOnly | QIODevice::NewOnly))
+            break;
+        if (!claim.exists() || copy == MaxCopies) {
+            *error = claim.errorString();
+            return false;
+        }
+    }
+    QSaveFile file(*path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(ConfigFile::toJson(config)) < 0 ||
+        !file.commit()) {
+        *error = file.errorString();
+        QFile::remove(*path);
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+void MainWindow::setConfigDirectory(const QString &directory)
+{
+    configDir = directory;
+}
+
+QString MainWindow::configDirectory() const
+{
+    if (!configDir.isEmpty())
+        return configDir;
+    return QDir::current().absoluteFilePath(QStringLiteral("configs"));
+}
+
+void MainWindow::on_readConfig_clicked()
+{
+    const DeviceConfig config = shownConfig();
+    const QString directory = configDirectory();
+    QDir().mkpath(directory);
+    QString path;
+    QString error;
+    if (saveNewFile(directory, config, &path, &error))
+        showInformation(ExportTitle,
+                        QStringLiteral("Конфигурация сохранена в файл\n%1").arg(shownPath(path)));
+    else
+        showInformation(ExportTitle,
+                        QStringLiteral("Не удалось сохранить конфигурацию в файл\n%1\n%2")
+                            .arg(shownPath(path), error));
+}
+
+void MainWindow::on_loadConfig_triggered()
+{
+    const QString directory = configDirectory();
+    QDir().mkpath(directory);
+    const QString path =
+        QFileDialog::getOpenFileName(this, QStringLiteral("Загрузить конфигурацию"), directory,
+                                     QStringLiteral("Конфигурации (*.json);;Все файлы (*)"));
+    if (!path.isEmpty())
+        loadConfigFile(path);
+}
+
+bool MainWindow::loadConfigFile(const QString &path)
+{
+    QFile file(path);
+    ConfigParseResult result;
+    if (!file.open(QIODevice::ReadOnly))
+        result.error = QStringLiteral("Не удалось открыть файл: %1.").arg(file.errorString());
+    else if (file.size() > MaxFileSize)
+        result.error = QStringLiteral("Файл слишком велик для файла конфигурации.");
+    else
+        result = ConfigFile::parse(file.readAll(), configLimits());
+    if (!result.config) {
+        showInformation(LoadTitle, QStringLiteral("Конфигурация не загружена из файла\n%1\n\n%2")
+                                       .arg(shownPath(path), result.error));
+        return false;
+    }
+    applyConfig(*result.config);
+    return true;
+}
+
+DeviceConfig MainWindow::shownConfig() const
+{
+    DeviceConfig c;
+    c.kindIndex = ui->comboGradType->currentIndex();
+    c.typeName = ui->comboGradName->currentText();
+    if (const std::optional<SensorSelection> selection =
+            catalogue.encode(c.kindIndex, ui->comboGradName->currentIndex()))
+        c.typeCode = selection->code;
+    c.lower = ui->LowerRange->value();
+    c.upper = ui->UpperRange->value();
+    c.dampingBuffer = ui->dempBuffSize->value();
+    c.compensation = ui->CompensationCheckBox->isChecked();
+    c.hysteresis = ui->Hyst->value();
+    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
+    for (size_t i = 0; i < 5; ++i) {
+        c.reference[i] = boxes[i]->value();
+        c.measured[i] = boxes[i + 5]->value();
+    }
+    c.correctionEnabled = ui->CorrectionCheckBox->isChecked();
+    c.serialNumber = ui->Number->value();
+    c.productionDate = ui->CurrentDate->date();
+    c.firmwareVersion = ui->firmwareVersion->text();
+    c.adcFsr = ui->ADC_FSR->value();
+    c.adcOcr = ui->ADC_OCR->value();
+    c.cjFsr = ui->CJ_FSR->value();
+    c.cjOcr = ui->CJ_OCR->value();
+    c.exportedAt = QDateTime::currentDateTime();
+    return c;
+}
+
+ConfigLimits MainWindow::configLimits() const
+{
+    ConfigLimits limits;
+    limits.catalogue = catalogue;
+    limits.dampingMin = ui->dempBuffSize->minimum();
+    limits.dampingMax = ui->dempBuffSize->maximum();
+    limits.hysteresisMin = ui->Hyst->minimum();
+    limits.hysteresisMax = ui->Hyst->maximum();
+    // The ten point boxes share one range.
+    limits.pointMin = ui->refVal->minimum();
+    limits.pointMax = ui->refVal->maximum();
+    return limits;
+}
+
+// Only what a batch shares: production data and calibration constants belong
+// to one device and stay as they are.
+void MainWindow::applyConfig(const DeviceConfig &c)
+{
+    // The kind first, whose handler refills the type list, then the type.
+    ui->comboGradType->setCurrentIndex(c.kindIndex);
+    if (c.typeCode) {
+        const int position = catalogue.decodePosition(quint8(c.kindIndex), *c.typeCode);
+        if (position >= 0)
+            ui->comboGradName->setCurrentIndex(position);
+    }
+    // The bounds of the loaded type, which the values were checked against,
+    // even when the selection did not change and so fired no handler.
+    on_comboGradName_currentIndexChanged(ui->comboGradName->currentIndex());
+    ui->LowerRange->setValue(c.lower);
+    ui->UpperRange->setValue(c.upper);
+    ui->dempBuffSize->setValue(c.dampingBuffer);
+    ui->CompensationCheckBox->setChecked(c.compensation);
+    ui->Hyst->setValue(c.hysteresis);
+    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
+    for (size_t i = 0; i < 5; ++i) {
+        boxes[i]->setValue(c.reference[i]);
+        boxes[i + 5]->setValue(c.measured[i]);
+    }
+    ui->CorrectionCheckBox->setChecked(c.correctionEnabled);
+}

@@ -1,0 +1,147 @@
+#include "config/configfile.h"
+#include "support/simwindow.h"
+#include "support/testsupport.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTemporaryDir>
+#include <QtTest>
+
+// Configuration files against the simulated transmitter: an export holds what
+// the window shows after reading everything, a load of it brings the settings
+// back and nothing else, a refused file changes nothing, and no byte goes on
+// the line.
+class ConfigEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TestSupport::SimWindow> rig;
+    QString lastPath;
+
+    // Controls are read and set by property: "value", "checked", "currentIndex", ...
+    QObject *at(const char *name) { return rig->find<QObject>(name); }
+
+    static QByteArray contents(const QString &path)
+    {
+        QFile file(path);
+        return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    }
+
+    // Exports through the button; the file's fields but its time.
+    QJsonObject exportNow()
+    {
+        const TestSupport::ModalBox box =
+            TestSupport::closeNextModal([&] { rig->click("readConfig"); });
+        lastPath = box.text.section('\n', 1);
+        QTest::qCompare(box.title + ": " + box.text, // a failure of the calling test
+                        "Экспорт конфигурации: Конфигурация сохранена в файл\n" + lastPath, "box",
+                        "expected", __FILE__, __LINE__);
+        QJsonObject fields = QJsonDocument::fromJson(contents(lastPath)).object();
+        fields.remove(QStringLiteral("exportedAt"));
+        return fields;
+    }
+
+private slots:
+    void initTestCase() { TestSupport::watchWarnings(); }
+
+    void init()
+    {
+        dir = std::make_unique<QTemporaryDir>();
+        rig = std::make_unique<TestSupport::SimWindow>();
+        veltra::sim::DeviceState state =
+            rig->sim().state(); // a thermocouple "ХА(K)", other fields fresh
+        state.probe = {veltra::sim::KindThermocouple, 0x89, -100.5f, 1200.25f, 5,
+                       veltra::sim::CompensationOff,  2.5f};
+        state.correction = {
+            {-50, 10.25f, 300, 700.5f, 1100}, {-49.75f, 10, 301.125f, 699, 1102.5f}, true};
+        rig->sim().setState(state);
+        QVERIFY(rig->connectWindow());
+        rig->window().setConfigDirectory(dir->filePath("configs"));
+        size_t replies = 0;
+        for (const char *button : {"buttonReadProbeType", "buttonReadRefAndMeas",
+                                   "buttonReadDeviceInfo", "buttonReadADC", "buttonReadCJ"}) {
+            rig->click(button);
+            QVERIFY2(rig->waitForReplies(++replies), button);
+            rig->settle(); // a new request drops a reply still being received
+        }
+        rig->clearLine();
+    }
+
+    void cleanup()
+    {
+        rig.reset();
+        dir.reset();
+        QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
+    }
+
+    void exportHoldsTheWindowLoadRestoresTheSettingsBadFileChangesNothing()
+    {
+        const QJsonObject exported = exportNow();
+        QVERIFY(QFileInfo(lastPath).fileName().startsWith(QStringLiteral("1_")));
+        const ConfigParseResult parsed = ConfigFile::parse(
+            contents(lastPath), {SensorCatalogue::standard(), 0, 12, 0, 5, -275, 3000});
+        QCOMPARE(parsed.error, QString());
+        const DeviceConfig &c = *parsed.config;
+        QCOMPARE(int(*c.typeCode), 0x89);
+        QCOMPARE(at("comboGradType")->property("currentIndex"), QVariant(c.kindIndex));
+        QCOMPARE(at("comboGradName")->property("currentText"), QVariant(c.typeName));
+        QCOMPARE(at("LowerRange")->property("value"), QVariant(c.lower));
+        QCOMPARE(at("UpperRange")->property("value"), QVariant(c.upper));
+        QCOMPARE(at("dempBuffSize")->property("value"), QVariant(c.dampingBuffer));
+        QCOMPARE(at("CompensationCheckBox")->property("checked"), QVariant(c.compensation));
+        QCOMPARE(at("Hyst")->property("value"), QVariant(c.hysteresis));
+        const char *points[] = {"refVal",  "refVal_2",  "refVal_3",  "refVal_4",  "refVal_5",
+                                "measVal", "measVal_2", "measVal_3", "measVal_4", "measVal_5"};
+        for (size_t i = 0; i < 10; ++i)
+            QCOMPARE(at(points[i])->property("value"),
+                     QVariant(i < 5 ? c.reference[i] : c.measured[i - 5]));
+        QCOMPARE(at("CorrectionCheckBox")->property("checked"), QVariant(c.correctionEnabled));
+        QCOMPARE(at("Number")->property("value"), QVariant(c.serialNumber));
+        QCOMPARE(at("CurrentDate")->property("date"), QVariant(c.productionDate));
+        QCOMPARE(at("firmwareVersion")->property("text"), QVariant(c.firmwareVersion));
+        QCOMPARE(at("ADC_FSR")->property("value"), QVariant(c.adcFsr));
+        QCOMPARE(at("ADC_OCR")->property("value"), QVariant(c.adcOcr));
+        QCOMPARE(at("CJ_FSR")->property("value"), QVariant(c.cjFsr));
+        QCOMPARE(at("CJ_OCR")->property("value"), QVariant(c.cjOcr));
+
+        // The next transmitter of the batch: other settings, other production data.
+        at("comboGradType")->setProperty("currentIndex", 0);
+        for (const char *name : {"LowerRange", "UpperRange", "Hyst", "refVal_3", "measVal_5",
+                                 "dempBuffSize", "Number", "ADC_FSR", "CJ_OCR"})
+            at(name)->setProperty("value", 3);
+        at("CompensationCheckBox")->setProperty("checked", true);
+        at("CorrectionCheckBox")->setProperty("checked", false);
+        const QString path = lastPath;
+        const QJsonObject changed = exportNow();
+        const QString changedPath = lastPath;
+        bool loaded = false;
+        const auto load = [&](const QString &file) { loaded = rig->window().loadConfigFile(file); };
+        QVERIFY(!TestSupport::closeNextModal([&] { load(path); }, 500).shown);
+        QVERIFY(loaded);
+        QCOMPARE(at("LowerRange")->property("minimum"), QVariant(-270.0)); // the bounds of "ХА(K)"
+        QCOMPARE(at("UpperRange")->property("maximum"), QVariant(1372.0));
+        QJsonObject expected = exported; // but what belongs to one device
+        for (const char *key : {"production", "adc", "coldJunction"})
+            expected[key] = changed[key];
+        QCOMPARE(exportNow(), expected);
+
+        // The other transmitter's file, found wrong only in its last field: nothing is applied.
+        QFile bad(dir->filePath("bad.json"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write(contents(changedPath).replace("\"ocr\": 3\n", "\"ocr\": \"3\"\n"));
+        bad.close();
+        const TestSupport::ModalBox box =
+            TestSupport::closeNextModal([&] { load(bad.fileName()); });
+        QVERIFY(!loaded);
+        QCOMPARE(box.title, QStringLiteral("Загрузка конфигурации"));
+        QCOMPARE(box.text, QStringLiteral("Конфигурация не загружена из файла\n%1\n\nПоле "
+                                          "«coldJunction.ocr» должно быть числом.")
+                               .arg(bad.fileName()));
+        QCOMPARE(exportNow(), expected);
+        QCOMPARE(rig->lineBytes(), QByteArray());
+    }
+};
+
+QTEST_MAIN(ConfigEndToEndTest)
+#include "tst_config_e2e.moc"

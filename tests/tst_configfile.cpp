@@ -1,0 +1,79 @@
+#include "config/configfile.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QtTest>
+
+// Configuration files without a window, on the example export (a three-wire
+// "ТС-100П 385"): what a file holds survives the trip through JSON, and every
+// kind of file that must not be loaded says why.
+namespace {
+
+const ConfigLimits limits{SensorCatalogue::standard(), 0, 12, 0, 5, -275, 3000};
+
+QByteArray example(const char *from = "", const char *to = "")
+{
+    QFile file(QStringLiteral(VELTRA_DOCS_DIR "/example-config.json"));
+    file.open(QIODevice::ReadOnly);
+    return file.readAll().replace(from, to);
+}
+
+} // namespace
+
+class ConfigFileTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void roundTripKeepsEveryField()
+    {
+        const ConfigParseResult first = ConfigFile::parse(example(), limits);
+        QCOMPARE(first.error, QString());
+        // Every field read is written back as it was.
+        QCOMPARE(QJsonDocument::fromJson(ConfigFile::toJson(*first.config)),
+                 QJsonDocument::fromJson(example()));
+    }
+
+    void refusedFilesSayWhy_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("error");
+        const QByteArray whole = example();
+        const QString broken = "Файл повреждён или обрезан: это не JSON (ошибка в позиции %1).";
+        const QString foreign = "Это не файл конфигурации программы «Конфигуратор Veltra».";
+        QTest::newRow("truncated") << whole.left(whole.size() - 3) << broken.arg(whole.size() - 3);
+        QTest::newRow("another program")
+            << example("\"veltra-configurator\"", "\"other\"") << foreign;
+        QTest::newRow("newer format") << example("\"format\": 1", "\"format\": 2")
+                                      << "Файл записан более новой версией программы (формат 2); "
+                                         "эта версия читает формат 1.";
+        QTest::newRow("foreign key") << example("\"fsr\": 1.002", "\"gain\": 1, \"fsr\": 1.002")
+                                     << "Неизвестное поле «adc.gain».";
+        QTest::newRow("missing field")
+            << example("    \"hysteresis\": 0.5,\n") << "В файле нет поля «hysteresis».";
+        QTest::newRow("unknown code")
+            << example("\"typeCode\": 12", "\"typeCode\": 93")
+            << "Неизвестный код типа датчика 0x5D для вида чувствительного элемента 3.";
+        QTest::newRow("below the type's range")
+            << example("\"lower\": -50", "\"lower\": -200.5")
+            << "Значение «range.lower» = -200.5 вне допустимых пределов от -200 до 850.";
+    }
+
+    void refusedFilesSayWhy()
+    {
+        QFETCH(QByteArray, json);
+        const ConfigParseResult parsed = ConfigFile::parse(json, limits);
+        QTEST(parsed.error, "error");
+        QVERIFY(!parsed.config.has_value());
+    }
+
+    void fileNames()
+    {
+        const QDateTime local(QDate(2026, 12, 8), QTime(10, 15, 30));
+        QCOMPARE(ConfigFile::fileName("1042", local, 3), "1042_2026-12-08_10-15-30 (3).json");
+        QCOMPARE(ConfigFile::fileName("a/b:c*?. ", local), "a_b_c___2026-12-08_10-15-30.json");
+    }
+};
+
+QTEST_APPLESS_MAIN(ConfigFileTest)
+#include "tst_configfile.moc"
