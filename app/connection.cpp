@@ -22,8 +22,26 @@ void MainWindow::fillPortList()
 {
     ui->comboPort->clear();
     const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &port : ports)
+    QStringList listed;
+    for (const QSerialPortInfo &port : ports) {
         ui->comboPort->addItem(port.portName() + QStringLiteral(" | ") + port.description());
+        listed << port.portName();
+    }
+    for (const QString &name : addedPorts) {
+        if (!listed.contains(name))
+            ui->comboPort->addItem(name + QStringLiteral(" | "));
+    }
+}
+
+void MainWindow::addPort(const QString &name)
+{
+    if (name.isEmpty())
+        return;
+    if (!addedPorts.contains(name))
+        addedPorts << name;
+    fillPortList();
+    const int index = ui->comboPort->findText(name + QStringLiteral(" | "), Qt::MatchStartsWith);
+    ui->comboPort->setCurrentIndex(index);
 }
 
 void MainWindow::on_refreshButton_clicked()

@@ -36,6 +36,10 @@ public:
     explicit MainWindow(QWidget *parent = nullptr);
     ~MainWindow() override;
 
+    // A port the system does not list, such as the simulator's pseudo-terminal:
+    // added to the port list (and kept there across "Обновить") and selected.
+    void addPort(const QString &name);
+
     // Configuration files (config/confighandlers.cpp). Exports go to, and the
     // load dialog opens on, "configs" in the working directory unless set here.
     void setConfigDirectory(const QString &directory);
@@ -140,6 +144,7 @@ private:
     QTimer replyWindow;
     bool liveValuesDue = false;
     SensorCatalogue catalogue;
+    QStringList addedPorts;
     QFile *testLogFile = nullptr;
     DebugWindow *debugWindow = nullptr;
     bool testRunning = false;

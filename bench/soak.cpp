@@ -96,7 +96,6 @@ int main(int argc, char **argv)
     MainWindow window;
     auto *table = window.findChild<QTableWidget *>(QStringLiteral("table"));
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
-    auto *ports = window.findChild<QComboBox *>(QStringLiteral("comboPort"));
     const auto sample = [&] {
         return Sample{residentKilobytes(), openDescriptors(), table->rowCount()};
     };
@@ -107,8 +106,7 @@ int main(int argc, char **argv)
     const Sample start = sample();
     print("start", start);
 
-    ports->addItem(pty + QStringLiteral(" | simulator"));
-    ports->setCurrentIndex(ports->count() - 1);
+    window.addPort(pty);
     click(window, "buttonConnect");
     if (!window.findChild<QThread *>()->isRunning()) {
         std::fprintf(stderr, "soak: could not connect to %s\n", qPrintable(pty));

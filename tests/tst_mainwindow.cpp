@@ -167,6 +167,10 @@ private slots:
             QVERIFY(rig.connectWindow());
             rig.click("buttonConnect");
         }
+        // A port added by name outlives "Обновить", which lists the system's ports afresh.
+        rig.click("refreshButton");
+        const QString pty = QString::fromStdString(rig.sim().devicePath());
+        QVERIFY(rig.find<QComboBox>("comboPort")->findText(pty + " | ") >= 0);
         QVERIFY(rig.connectWindow());
         rig.clearLine();
         rig.click("buttonReadProbeType");

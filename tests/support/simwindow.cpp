@@ -26,10 +26,11 @@ SimWindow::~SimWindow()
 
 bool SimWindow::connectWindow()
 {
-    auto *ports = find<QComboBox>("comboPort");
-    const QString entry = QString::fromStdString(simulator.devicePath()) + " | simulator";
-    ports->addItem(entry);
-    ports->setCurrentIndex(ports->count() - 1);
+    // As "veltra-configurator --port <pty>" does it.
+    const QString pty = QString::fromStdString(simulator.devicePath());
+    mainWindow->addPort(pty);
+    if (!find<QComboBox>("comboPort")->currentText().startsWith(pty + " | "))
+        return false;
     click("buttonConnect");
     return isConnected();
 }

@@ -11,7 +11,7 @@ class QPushButton;
 namespace TestSupport {
 
 // A transmitter simulator on a pseudo-terminal and a main window connected to
-// it the way a user does it: an entry "<pty> | simulator" in the port list and
+// it the way a user does it: the pty added to the port list (the --port option) and
 // a click on "Подключиться".
 class SimWindow
 {
