@@ -30,6 +30,7 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(&pollTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
     connect(&testTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
     connect(&noAnswerTimer, &QTimer::timeout, this, &MainWindow::notAnswered);
+    connect(this, &MainWindow::testRunStarted, this, &MainWindow::followRunInChart);
     // A 255-byte answer takes 290 ms at 9600 baud, and the worker waits 300 ms
     // of silence after it.
     replyWindow.setSingleShot(true);

@@ -18,6 +18,7 @@ class QFile;
 struct ConfigLimits;
 struct DeviceConfig;
 class QThread;
+class ChartWindow;
 class DebugWindow;
 class SerialWorker;
 
@@ -126,6 +127,10 @@ private:
     DeviceConfig shownConfig() const;
     ConfigLimits configLimits() const;
     void applyConfig(const DeviceConfig &config);
+
+    // The chart of test runs (plot/charthandlers.cpp)
+    ChartWindow *chartWindow();
+    void followRunInChart();
 
     // Test runs (testlog/)
     void logLiveValues(const QList<double> &values);
