@@ -153,8 +153,15 @@ void ChartWindow::addRow(const QDateTime &time, const QList<double> &values)
     const qint64 ms = time.toMSecsSinceEpoch();
     run.points.append(ms, row);
     run.decimator.add(ms, row);
-    if (shown == &run && !redrawTimer.isActive())
+    // A closed window only keeps the rows; it draws them when it is shown.
+    if (shown == &run && isVisible() && !redrawTimer.isActive())
         redrawTimer.start();
+}
+
+void ChartWindow::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    redraw();
 }
 
 void ChartWindow::showPlot(Plot *plot)

@@ -47,6 +47,9 @@ public slots:
     void startRun();
     void addRow(const QDateTime &time, const QList<double> &values);
 
+protected:
+    void showEvent(QShowEvent *event) override;
+
 private slots:
     void on_buttonOpenLog_clicked();
     void on_buttonSaveImage_clicked();
