@@ -29,6 +29,7 @@
 // bytes a row.
 #include "plot/chartwindow.h"
 #include "plot/csvlogreader.h"
+#include "support/testsupport.h"
 #include "testlog/csvformat.h"
 
 #include <QApplication>
@@ -48,18 +49,6 @@ QList<double> valuesOf(int row)
     const double temperature = 85.0 + 2.0 * std::sin(row / 5000.0) + 0.01 * (row % 7);
     return {100.0 + 0.385 * temperature, temperature, temperature - 0.02,
             23.0 + 0.001 * (row % 400), 4.0 + 16.0 * temperature / 150.0};
-}
-
-long residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 } // namespace
@@ -84,7 +73,7 @@ int main(int argc, char **argv)
 
     const QDateTime start = QDateTime::currentDateTime();
     const auto timeOf = [&](int row) { return start.addMSecs(2000 * qint64(row)); };
-    const long rssBefore = residentKilobytes();
+    const long rssBefore = TestSupport::residentKilobytes();
     const int checkpoints[] = {1000, 100000, 1000000};
     double perRow[3] = {};
     double perRedraw[3] = {};
@@ -113,7 +102,7 @@ int main(int argc, char **argv)
         std::printf("%9d rows: %6.2f us per row added, %6.2f ms per redraw%s (%.2f ms of CPU)\n",
                     row, perRow[c], perRedraw[c], hidden ? "" : " and repaint", cpu);
     }
-    const long rssAfter = residentKilobytes();
+    const long rssAfter = TestSupport::residentKilobytes();
     bool met =
         perRow[1] < 1000.0 && perRow[2] <= 2.0 * perRow[0] && perRedraw[2] <= 2.0 * perRedraw[1];
 

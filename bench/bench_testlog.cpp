@@ -24,6 +24,7 @@
 // last-1,000 per-row time at most twice the first-1,000, 100,000 rows under
 // 10 s, at most 400 bytes of memory per row.
 #include "support/simwindow.h"
+#include "support/testsupport.h"
 
 #include <QApplication>
 #include <QDir>
@@ -46,19 +47,6 @@ QByteArray liveValuesReply(int row)
     return TestSupport::liveValuesReply(
         {float(100.0 + 0.385 * temperature), float(temperature), float(temperature - 0.02),
          float(23.0 + 0.001 * (row % 400)), float(4.0 + 16.0 * temperature / 150.0)});
-}
-
-// Resident set size in kilobytes, or -1 where /proc/self/status is not there.
-long residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
 }
 
 } // namespace
@@ -106,7 +94,7 @@ int main(int argc, char **argv)
     QCoreApplication::processEvents();
 
     MainWindow *window = &rig.window();
-    const long rssBefore = residentKilobytes();
+    const long rssBefore = TestSupport::residentKilobytes();
     QElapsedTimer clock;
     clock.start();
     qint64 firstEnd = 0;
@@ -121,7 +109,7 @@ int main(int argc, char **argv)
             firstEnd = clock.nsecsElapsed();
     }
     const qint64 total = clock.nsecsElapsed();
-    const long rssAfter = residentKilobytes();
+    const long rssAfter = TestSupport::residentKilobytes();
 
     QFile log(files.first());
     const int lines = log.open(QIODevice::ReadOnly) ? log.readAll().count('\n') : -1;

@@ -13,6 +13,7 @@
 // against the replies sent. Exit code 1 when a target is missed: growth after
 // warm-up of 2 MB or more, any descriptor growth, a row missing.
 #include "app/mainwindow.h"
+#include "support/testsupport.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -31,18 +32,6 @@
 #include <cstdlib>
 
 namespace {
-
-long residentKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n')) {
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    }
-    return -1;
-}
 
 int openDescriptors()
 {
@@ -97,7 +86,7 @@ int main(int argc, char **argv)
     auto *table = window.findChild<QTableWidget *>(QStringLiteral("table"));
     auto *tabs = window.findChild<QTabWidget *>(QStringLiteral("tabWidget"));
     const auto sample = [&] {
-        return Sample{residentKilobytes(), openDescriptors(), table->rowCount()};
+        return Sample{TestSupport::residentKilobytes(), openDescriptors(), table->rowCount()};
     };
     const auto print = [](const char *what, const Sample &s) {
         std::printf("%-8s rss %6ld KB  fds %3d  rows %6d\n", what, s.rssKb, s.fds, s.rows);

@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <sys/resource.h>
 
 using TestSupport::deliver;
@@ -31,17 +30,6 @@ double cpuSeconds()
     getrusage(RUSAGE_SELF, &usage);
     return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
            double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-long rssKilobytes()
-{
-    std::ifstream status("/proc/self/status");
-    std::string key;
-    long value = 0;
-    while (status >> key && key != "VmRSS:")
-        status.ignore(256, '\n');
-    status >> value;
-    return value;
 }
 
 QByteArray adcReply(float fsr)
@@ -298,7 +286,7 @@ private slots:
         TestSupport::ModalWatcher watcher; // slices of the flood may carry any result code
         rig->click("startButton");
         QTest::qWait(1000);
-        const long rssBefore = rssKilobytes();
+        const long rssBefore = TestSupport::residentKilobytes();
         qint64 maxGap = 0;
         QElapsedTimer sinceTick, total;
         QTimer tick;
@@ -310,7 +298,7 @@ private slots:
         while (total.elapsed() < 30000)
             QTest::qWait(50);
         tick.stop();
-        const long growth = rssKilobytes() - rssBefore;
+        const long growth = TestSupport::residentKilobytes() - rssBefore;
         qInfo("flood: longest gap of a 10 ms timer %lld ms, memory growth %ld kB", maxGap, growth);
 #ifndef VELTRA_SANITIZED
         QVERIFY(maxGap < 100);

@@ -2,12 +2,25 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QMessageBox>
 #include <QPointer>
 #include <QTest>
 #include <QTimer>
 
 namespace TestSupport {
+
+long residentKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    }
+    return -1;
+}
 
 namespace {
 
