@@ -116,9 +116,11 @@ void Simulator::Impl::sendDue(Clock::time_point now)
     while (!outgoing.empty() && outgoing.front().due <= now) {
         const Outgoing piece = std::move(outgoing.front());
         outgoing.pop_front();
+        // Stamped before the write: the last byte cannot reach the other end any
+        // earlier, while a thread preempted after the write would stamp late.
+        const Clock::time_point sentAt = Clock::now();
         const size_t written = writeToLine(line.fd, piece.bytes.data(), piece.bytes.size(), 100);
         if (written == piece.bytes.size() && piece.endsReply) {
-            const Clock::time_point sentAt = Clock::now();
             std::lock_guard<std::mutex> lock(mutex);
             ++repliesSent;
             replyTimes.push_back(sentAt);

@@ -72,7 +72,7 @@ public:
     size_t droppedFrames() const;               // garbage runs, unpaired and orphan frames
     size_t badCheckFrames() const;              // frames answered with result code 136
     size_t repliesSent() const;                 // replies written to the line in full
-    // When the last byte of each of those replies was written, in order.
+    // When the write of the last byte of each of those replies began, in order.
     std::vector<std::chrono::steady_clock::time_point> replyTimes() const;
     void clearLogs(); // the logs, the reply times and all three counters
 
