@@ -1,7 +1,6 @@
 #include "app/mainwindow.h"
 
 #include "link/statusstyle.h"
-#include "link/threadhandoff.h"
 
 void MainWindow::setStatusColour(const QString &colour, const QString &word)
 {
@@ -11,7 +10,6 @@ void MainWindow::setStatusColour(const QString &colour, const QString &word)
 
 void MainWindow::changeStatusLabel(QStringList style)
 {
-    ThreadHandOff::receive();
     if (style.size() < 2)
         return;
     statusLabel.setStyleSheet(style.at(0));

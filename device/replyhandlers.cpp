@@ -2,7 +2,6 @@
 
 #include "device/replies.h"
 #include "link/serialworker.h"
-#include "link/threadhandoff.h"
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
@@ -27,7 +26,6 @@ void setNumber(QDoubleSpinBox *box, double value)
 
 void MainWindow::commandProcessing(QByteArray data)
 {
-    ThreadHandOff::receive();
     noAnswerTimer.stop();
     // The line is free again: the whole answer is in.
     sendDueLiveValues();

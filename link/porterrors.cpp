@@ -1,7 +1,5 @@
 #include "link/porterrors.h"
 
-#include "link/threadhandoff.h"
-
 #include <QApplication>
 #include <QMessageBox>
 
@@ -38,7 +36,6 @@ QString portErrorMessage(QSerialPort::SerialPortError error)
 
 void PortErrorReporter::report(const QString &message)
 {
-    ThreadHandOff::receive();
     // A dead line makes every poll and every test-run tick fail the same way;
     // one box says it.
     if (message.isEmpty() || (showing && message == shown) || pending.contains(message))

@@ -1,7 +1,6 @@
 #include "link/portreader.h"
 
 #include "link/porterrors.h"
-#include "link/threadhandoff.h"
 
 PortReader::PortReader(QSerialPort *port, QObject *parent) : QObject(parent), port(port)
 {
@@ -27,7 +26,6 @@ void PortReader::readAvailable()
         return;
     silentReadErrors = 0;
     const QByteArray chunk = port->readAll();
-    ThreadHandOff::send();
     emit bytesRead(chunk);
 }
 

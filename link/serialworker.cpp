@@ -6,7 +6,6 @@
 #include "link/statusstyle.h"
 #include "link/threadhandoff.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSpinBox>
@@ -15,13 +14,17 @@
 
 SerialWorker::SerialWorker(QSerialPort *port, QObject *parent)
     : QObject(parent), port(port), reader(new PortReader(port)),
-      errorReporter(new PortErrorReporter)
+      errorReporter(new PortErrorReporter), guiSide(new ThreadHandOff),
+      workerSide(new ThreadHandOff(this))
 {
-    qRegisterMetaType<QSerialPort::SerialPortError>();
     // Bytes and filtered errors cross from the GUI thread to the worker thread.
-    connect(reader, &PortReader::bytesRead, this, &SerialWorker::waitAllBytes);
-    connect(reader, &PortReader::inputDiscarded, this, &SerialWorker::discardPending);
-    connect(reader, &PortReader::errorRaised, this, &SerialWorker::portError);
+    connect(reader, &PortReader::bytesRead, reader,
+            [this](const QByteArray &chunk) { toWorker([this, chunk] { waitAllBytes(chunk); }); });
+    connect(reader, &PortReader::inputDiscarded, reader,
+            [this] { toWorker([this] { discardPending(); }); });
+    connect(reader, &PortReader::errorRaised, reader, [this](QSerialPort::SerialPortError error) {
+        toWorker([this, error] { portError(error); });
+    });
     connect(this, &SerialWorker::portErrorText, errorReporter, &PortErrorReporter::report);
     // Both in the GUI thread, where the reader and the reporter live.
     connect(reader, &PortReader::lineLost, reader,
@@ -35,6 +38,7 @@ SerialWorker::~SerialWorker()
     stop();
     delete reader;
     delete errorReporter;
+    delete guiSide;
 }
 
 void SerialWorker::setStatusLabel(QLabel *label)
@@ -65,15 +69,15 @@ bool SerialWorker::portErrorShowing() const
 void SerialWorker::toGui(std::function<void()> show)
 {
     const int connection = wiredConnection;
-    ThreadHandOff::send();
-    QMetaObject::invokeMethod(
-        reader,
-        [this, connection, show] {
-            ThreadHandOff::receive();
-            if (reader->connection() == connection)
-                show();
-        },
-        Qt::QueuedConnection);
+    guiSide->post([this, connection, show] {
+        if (reader->connection() == connection)
+            show();
+    });
+}
+
+void SerialWorker::toWorker(std::function<void()> task)
+{
+    workerSide->post(std::move(task));
 }
 
 quint8 SerialWorker::computeCheckByte(const QByteArray &bytes)
@@ -81,10 +85,9 @@ quint8 SerialWorker::computeCheckByte(const QByteArray &bytes)
     return FrameCodec::computeCheckByte(bytes);
 }
 
-QStringList SerialWorker::style(const char *colour, const char *word) const
+QStringList SerialWorker::style(const char *colour, const QString &word) const
 {
-    ThreadHandOff::send();
-    return StatusStyle::styleList(statusSheet, QLatin1String(colour), QLatin1String(word));
+    return StatusStyle::styleList(statusSheet, QLatin1String(colour), word);
 }
 
 void SerialWorker::sendPackage(QByteArray request)
@@ -112,7 +115,7 @@ void SerialWorker::sendPackage(QByteArray request)
         txCommand->setValue(quint8(request.at(1)));
     if (txData)
         txData->setText(FrameCodec::toHex(request.mid(2)));
-    emit styleChanged(style("green", "TX"));
+    emit styleChanged(style("green", QStringLiteral("TX")));
     emit packetTransmited();
 }
 
@@ -130,7 +133,7 @@ void SerialWorker::doWork()
     connect(receiveTimer, &QTimer::timeout, this, &SerialWorker::receivePackage);
     // Bytes that came between the open and now raised their readyRead before
     // it was connected; pick them up.
-    QMetaObject::invokeMethod(reader, &PortReader::readAvailable, Qt::QueuedConnection);
+    toGui([this] { reader->readAvailable(); });
 }
 
 void SerialWorker::stop()
@@ -146,7 +149,7 @@ void SerialWorker::stop()
     disconnect(port, &QSerialPort::errorOccurred, reader, &PortReader::filterError);
     pending.clear();
     // Bytes and errors of the connection that just ended must not reach the next one.
-    QCoreApplication::removePostedEvents(this);
+    workerSide->discardPosted();
 }
 
 void SerialWorker::discardPending()
@@ -156,12 +159,11 @@ void SerialWorker::discardPending()
 
 void SerialWorker::waitAllBytes(QByteArray chunk)
 {
-    ThreadHandOff::receive();
     if (!receiveTimer || chunk.isEmpty())
         return;
     if (!receiveTimer->isActive()) {
         showRxData(QString());
-        const QStringList rx = style("yellow", "RX");
+        const QStringList rx = style("yellow", QStringLiteral("RX"));
         toGui([this, rx] { emit styleChanged(rx); });
     }
     // Like the port's 255-byte read buffer: once it is full, nothing more is
@@ -183,18 +185,19 @@ void SerialWorker::receivePackage()
 
     showRxData(FrameCodec::toHex(received));
     const FrameCodec::Received frame = FrameCodec::acceptFrame(received);
+    using FrameCodec::Outcome;
     QList<QStringList> styles;
     if (!frame.checkByteOk)
-        styles.append(style("red", "CheckByte Error"));
-    if (frame.outcome == FrameCodec::Outcome::BadPacket)
-        styles.append(style("red", "BAD PACKET"));
+        styles.append(style("red", outcomeText(Outcome::CheckByteError)));
+    if (frame.outcome == Outcome::BadPacket)
+        styles.append(style("red", outcomeText(Outcome::BadPacket)));
     else if (frame.checkByteOk)
-        styles.append(style("green", "SUCCESS"));
+        styles.append(style("green", outcomeText(Outcome::Success)));
     toGui([this, styles] {
         for (const QStringList &each : styles)
             emit styleChanged(each);
     });
-    if (frame.outcome == FrameCodec::Outcome::BadPacket)
+    if (frame.outcome == Outcome::BadPacket)
         return;
 
     showRxCommand(frame.reply.size() >= 2 ? quint8(frame.reply.at(1)) : 0);

@@ -14,12 +14,14 @@ class QSpinBox;
 class QTimer;
 class PortReader;
 class PortErrorReporter;
+class ThreadHandOff;
 
 // Sends framed requests and assembles replies. The worker lives in its own
 // thread while the port is open; the port, the status label and the traffic
 // boxes stay in the GUI thread. Reading happens in the GUI thread (PortReader)
-// and the bytes travel to the worker by queued signals; what the worker shows
-// goes back the same way, so no widget is touched from the worker thread.
+// and the bytes travel to the worker through a ThreadHandOff; what the worker
+// shows goes back through another, so no widget is touched from the worker
+// thread and every crossing is one the thread sanitizer can check.
 // Everything the worker shows belongs to one connection: once the port has
 // closed, nothing of that connection reaches the window, even if it was on its
 // way already.
@@ -71,12 +73,14 @@ private slots:
     void discardPending();
 
 private:
-    QStringList style(const char *colour, const char *word) const;
+    QStringList style(const char *colour, const QString &word) const;
     void showRxData(const QString &hex);
     void showRxCommand(int command);
     // Runs `show` in the GUI thread, unless the port has closed since this
     // connection started. Everything shown goes through here, so it keeps its order.
     void toGui(std::function<void()> show);
+    // Runs `task` in the worker thread, after what was posted before.
+    void toWorker(std::function<void()> task);
 
     QSerialPort *port;
     QTimer *receiveTimer = nullptr;
@@ -92,10 +96,12 @@ private:
     QString statusSheet;
     PortReader *reader;
     PortErrorReporter *errorReporter;
-    QByteArray pending;      // worker thread only
-    int wiredConnection = 0; // worker thread only: the reader's count at doWork
+    ThreadHandOff *guiSide;    // lives in the GUI thread
+    ThreadHandOff *workerSide; // a child, so it moves to the worker thread with it
+    QByteArray pending;        // worker thread only
+    int wiredConnection = 0;   // worker thread only: the reader's count at doWork
     // Wiring is set up and torn down by successive runs of the thread and by
-    // the destructor. QThread's own hand-over is invisible to
-    // ThreadSanitizer, so this lock makes each of them see the last one.
+    // the destructor. Qt waits for a thread's end with a lock the thread
+    // sanitizer cannot see, so this lock makes each of them see the last one.
     std::mutex wiring;
 };

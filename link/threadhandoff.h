@@ -1,43 +1,31 @@
 #pragma once
 
-// Values pass between the worker thread and the GUI thread through Qt's event
-// queue, under a lock ThreadSanitizer cannot see because Qt itself is not
-// instrumented. Marking both ends of each hand-over tells it what the queue
-// guarantees; in every other build these calls compile to nothing.
+#include <QObject>
 
-#if defined(__SANITIZE_THREAD__)
-#define VELTRA_THREAD_SANITIZER 1
-#elif defined(__has_feature)
-#if __has_feature(thread_sanitizer)
-#define VELTRA_THREAD_SANITIZER 1
-#endif
-#endif
+#include <functional>
 
-#ifdef VELTRA_THREAD_SANITIZER
-extern "C" void __tsan_acquire(void *address);
-extern "C" void __tsan_release(void *address);
-#endif
-
-namespace ThreadHandOff {
-
-#ifdef VELTRA_THREAD_SANITIZER
-inline char token;
-#endif
-
-// Call in the sending thread right before a value leaves for the other thread.
-inline void send()
+// Runs functions in the thread this object lives in, one after another in the
+// order they were posted, through that thread's event queue. Every value that
+// passes between the GUI thread and the worker thread goes this way, inside
+// the function posted.
+//
+// Qt's own queue is locked where ThreadSanitizer cannot see it (Qt is not
+// instrumented), so in that build each posted function is marked as handed
+// over once it is complete, before it enters the queue, and taken over before
+// the receiving thread touches it; whatever the sender wrote before posting is
+// then ordered before whatever the receiver does with it. In every other build
+// the marks are empty.
+class ThreadHandOff : public QObject
 {
-#ifdef VELTRA_THREAD_SANITIZER
-    __tsan_release(&token);
-#endif
-}
+    Q_OBJECT
+public:
+    using QObject::QObject;
 
-// Call in the receiving thread before the value is used.
-inline void receive()
-{
-#ifdef VELTRA_THREAD_SANITIZER
-    __tsan_acquire(&token);
-#endif
-}
+    // Any thread.
+    void post(std::function<void()> task);
+    // This object's thread: drops what was posted and has not run yet.
+    void discardPosted();
 
-} // namespace ThreadHandOff
+protected:
+    bool event(QEvent *event) override;
+};

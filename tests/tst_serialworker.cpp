@@ -1,7 +1,6 @@
 #include "link/portreader.h"
 #include "link/serialworker.h"
 #include "link/statusstyle.h"
-#include "link/threadhandoff.h"
 #include "support/testsupport.h"
 
 #include <QElapsedTimer>
@@ -35,14 +34,9 @@ public:
     QList<QByteArray> replies;
 
 public slots:
-    void style(const QStringList &style)
-    {
-        ThreadHandOff::receive();
-        events.append(style.value(1));
-    }
+    void style(const QStringList &style) { events.append(style.value(1)); }
     void reply(const QByteArray &data)
     {
-        ThreadHandOff::receive();
         replies.append(data);
         events.append(QStringLiteral("END:") + QString::fromLatin1(data.toHex().toUpper()));
     }
