@@ -29,7 +29,7 @@ class MainWindow;
 // The configurator's one main window. Its slot definitions are split by
 // subsystem: connection and status in app/, requests, replies and polling in
 // device/, the sensor lists in catalogue/, test runs in testlog/, configuration
-// files in config/.
+// files in config/, the chart in plot/.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT

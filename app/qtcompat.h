@@ -1,7 +1,7 @@
 #pragma once
 
-// The one place where Qt 5 and Qt 6 behave differently enough to need code.
-// (The serial port's error codes differ too; link/porterrors.cpp handles those.)
+// Where Qt 5 and Qt 6 differ at start-up. Two more differences sit with their code:
+// the chart namespace in plot/chartcompat.h, the port error codes in link/porterrors.cpp.
 
 #include <QtGlobal>
 

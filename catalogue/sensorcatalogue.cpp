@@ -1,7 +1,5 @@
 #include "catalogue/sensorcatalogue.h"
 
-#include <algorithm>
-
 namespace {
 
 enum Row { RtdRow = 0, ThermocoupleRow = 1, FixedRow = 2 };
@@ -13,13 +11,6 @@ int rowOfKind(int kind)
     if (kind == int(SensorKind::Thermocouple))
         return ThermocoupleRow;
     return FixedRow;
-}
-
-QList<CodePair> sortedByCode(QList<CodePair> pairs)
-{
-    std::sort(pairs.begin(), pairs.end(),
-              [](const CodePair &a, const CodePair &b) { return a.code < b.code; });
-    return pairs;
 }
 
 } // namespace
@@ -43,18 +34,9 @@ SensorCatalogue SensorCatalogue::standard()
         {{-200, 800}, {-270, 1372}, {-210, 1200}, {-270, 1300}, {-50, 1768}, {0, 2500}, {0, 1820}},
         {{-60, 85}},
     };
-    c.rtd = sortedByCode({{0x0C, 0},
-                          {0x0B, 1},
-                          {0x6B, 2},
-                          {0x6A, 3},
-                          {0x69, 4},
-                          {0x68, 5},
-                          {0x5C, 6},
-                          {0x67, 7},
-                          {0xF1, 8},
-                          {0xF2, 9}});
-    c.thermocouple =
-        sortedByCode({{0x94, 0}, {0x89, 1}, {0x88, 2}, {0x8A, 3}, {0x8C, 4}, {0x87, 5}, {0x83, 6}});
+    c.rtd = {{0x0C, 0}, {0x0B, 1}, {0x6B, 2}, {0x6A, 3}, {0x69, 4},
+             {0x68, 5}, {0x5C, 6}, {0x67, 7}, {0xF1, 8}, {0xF2, 9}};
+    c.thermocouple = {{0x94, 0}, {0x89, 1}, {0x88, 2}, {0x8A, 3}, {0x8C, 4}, {0x87, 5}, {0x83, 6}};
     return c;
 }
 

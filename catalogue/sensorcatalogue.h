@@ -61,9 +61,6 @@ public:
     // type list or the code is unknown.
     int decodePosition(quint8 kindByte, quint8 code) const;
 
-    const QList<CodePair> &rtdCodes() const { return rtd; }
-    const QList<CodePair> &thermocoupleCodes() const { return thermocouple; }
-
 private:
     const QList<CodePair> *codeTable(int kind) const;
 
