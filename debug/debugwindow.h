@@ -1,6 +1,9 @@
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
+#include <QList>
+#include <QTimer>
 
 class QSerialPort;
 class SerialWorker;
@@ -26,7 +29,14 @@ private slots:
     void on_manualSendButton_clicked();
 
 private:
+    void sendNextRawGroup();
+
     Ui::DebugWindow *ui;
     SerialWorker *worker;
     QSerialPort *port;
+    // Raw groups still to go, each followed by its pause. They go out from the
+    // event loop, so the window stays usable however many there are, and a
+    // disconnect drops the rest.
+    QList<QByteArray> rawGroups;
+    QTimer rawPause;
 };
