@@ -15,12 +15,10 @@ QString fileName(const QDateTime &start, int copy)
 
 QStringList headerFields()
 {
-    return {QStringLiteral("Время"),
-            QStringLiteral("Значение преобразователя"),
-            QStringLiteral("Корректированное значение"),
-            QStringLiteral("Измеренное значение"),
-            QStringLiteral("Температура ХС"),
-            QStringLiteral("Ток")};
+    QStringList fields{QStringLiteral("Время")};
+    for (const ValueName &name : ValueNames)
+        fields.append(QString::fromUtf8(name.header));
+    return fields;
 }
 
 QString timeText(const QDateTime &time)
