@@ -1,5 +1,7 @@
 #include "config/configfile.h"
 
+#include "app/userfile.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -357,10 +359,8 @@ QString fileName(const QString &serial, const QDateTime &localTime, int copy)
         safe.chop(1);
     if (safe.isEmpty())
         safe = QStringLiteral("config");
-    QString name = safe + '_' + localTime.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
-    if (copy > 1)
-        name += QStringLiteral(" (%1)").arg(copy);
-    return name + QStringLiteral(".json");
+    return safe + '_' + localTime.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) +
+           UserFile::copySuffix(copy) + QStringLiteral(".json");
 }
 
 } // namespace ConfigFile

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/userfile.h"
 #include "config/configfile.h"
 #include "ui_mainwindow.h"
 
@@ -19,13 +20,6 @@ const QString LoadTitle = QStringLiteral("Загрузка конфигурац�
 
 // A file of ours is a few kilobytes; anything far larger is not one.
 constexpr qint64 MaxFileSize = 1 << 20;
-// How many " (n)" copies of one name are tried before giving up.
-constexpr int MaxCopies = 999;
-
-QString shownPath(const QString &path)
-{
-    return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
-}
 
 // Writes the file under the first free name. The name is claimed by creating
 // it empty first, so that nothing written meanwhile by anyone else is ever
@@ -35,16 +29,17 @@ bool saveNewFile(const QString &directory, const DeviceConfig &config, QString *
 {
     const QDir dir(directory);
     const QString serial = QString::number(config.serialNumber);
-    for (int copy = 1; copy <= MaxCopies; ++copy) {
-        *path = dir.filePath(ConfigFile::fileName(serial, config.exportedAt, copy));
-        QFile claim(*path);
-        if (claim.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            break;
-        if (!claim.exists() || copy == MaxCopies) {
-            *error = claim.errorString();
-            return false;
-        }
+    const auto pathOf = [&](int copy) {
+        return dir.filePath(ConfigFile::fileName(serial, config.exportedAt, copy));
+    };
+    QFile claim;
+    const bool claimed = UserFile::createNew(claim, pathOf, QIODevice::WriteOnly);
+    *path = claim.fileName();
+    if (!claimed) {
+        *error = claim.errorString();
+        return false;
     }
+    claim.close();
     QSaveFile file(*path);
     if (!file.open(QIODevice::WriteOnly) || file.write(ConfigFile::toJson(config)) < 0 ||
         !file.commit()) {
@@ -77,12 +72,13 @@ void MainWindow::on_readConfig_clicked()
     QString path;
     QString error;
     if (saveNewFile(directory, config, &path, &error))
-        showInformation(ExportTitle,
-                        QStringLiteral("Конфигурация сохранена в файл\n%1").arg(shownPath(path)));
+        showInformation(
+            ExportTitle,
+            QStringLiteral("Конфигурация сохранена в файл\n%1").arg(UserFile::shownPath(path)));
     else
         showInformation(ExportTitle,
                         QStringLiteral("Не удалось сохранить конфигурацию в файл\n%1\n%2")
-                            .arg(shownPath(path), error));
+                            .arg(UserFile::shownPath(path), error));
 }
 
 void MainWindow::on_loadConfig_triggered()
@@ -108,7 +104,7 @@ bool MainWindow::loadConfigFile(const QString &path)
         result = ConfigFile::parse(file.readAll(), configLimits());
     if (!result.config) {
         showInformation(LoadTitle, QStringLiteral("Конфигурация не загружена из файла\n%1\n\n%2")
-                                       .arg(shownPath(path), result.error));
+                                       .arg(UserFile::shownPath(path), result.error));
         return false;
     }
     applyConfig(*result.config);

@@ -1,5 +1,7 @@
 #include "testlog/csvformat.h"
 
+#include "app/userfile.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -7,10 +9,8 @@ namespace CsvFormat {
 
 QString fileName(const QDateTime &start, int copy)
 {
-    QString name = QLocale::c().toString(start, QStringLiteral("dd.MM.yy hh.mm.ss"));
-    if (copy > 1)
-        name += QStringLiteral(" (%1)").arg(copy);
-    return name + QStringLiteral(".csv");
+    return QLocale::c().toString(start, QStringLiteral("dd.MM.yy hh.mm.ss")) +
+           UserFile::copySuffix(copy) + QStringLiteral(".csv");
 }
 
 QStringList headerFields()
