@@ -11,8 +11,6 @@
 #include <QStringList>
 #include <QTimer>
 
-#include <array>
-
 class QDoubleSpinBox;
 class QFile;
 struct ConfigLimits;
@@ -21,6 +19,10 @@ class QThread;
 class ChartWindow;
 class DebugWindow;
 class SerialWorker;
+namespace Device {
+struct CorrectionPoints;
+struct ProbeTypeSettings;
+} // namespace Device
 
 namespace Ui {
 class MainWindow;
@@ -115,11 +117,13 @@ private:
     void decodeReply(quint8 command, const QByteArray &data);
     void showLiveValues(const QByteArray &data);
     void showConstants(const QByteArray &data, QDoubleSpinBox *fsr, QDoubleSpinBox *ocr);
-    // The five reference boxes, then the five measured ones.
-    std::array<QDoubleSpinBox *, 10> correctionBoxes() const;
+    // The settings tab's range, damping, compensation and hysteresis, and the
+    // selection when one may be written.
+    Device::ProbeTypeSettings shownProbeType() const;
+    Device::CorrectionPoints shownCorrectionPoints() const;
+    void showCorrectionPoints(const Device::CorrectionPoints &points);
     void showProbeType(const QByteArray &data);
     void showDeviceInfo(const QByteArray &data);
-    void showRefAndMeas(const QByteArray &data);
     void showUnlockAnswer(const QByteArray &data);
 
     // Configuration files (config/)

@@ -116,27 +116,13 @@ DeviceConfig MainWindow::shownConfig() const
     DeviceConfig c;
     c.kindIndex = ui->comboGradType->currentIndex();
     c.typeName = ui->comboGradName->currentText();
-    if (const std::optional<SensorSelection> selection =
-            catalogue.encode(c.kindIndex, ui->comboGradName->currentIndex()))
-        c.typeCode = selection->code;
-    c.lower = ui->LowerRange->value();
-    c.upper = ui->UpperRange->value();
-    c.dampingBuffer = ui->dempBuffSize->value();
-    c.compensation = ui->CompensationCheckBox->isChecked();
-    c.hysteresis = ui->Hyst->value();
-    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
-    for (size_t i = 0; i < 5; ++i) {
-        c.reference[i] = boxes[i]->value();
-        c.measured[i] = boxes[i + 5]->value();
-    }
-    c.correctionEnabled = ui->CorrectionCheckBox->isChecked();
+    c.probe = shownProbeType();
+    c.correction = shownCorrectionPoints();
     c.serialNumber = ui->Number->value();
     c.productionDate = ui->CurrentDate->date();
     c.firmwareVersion = ui->firmwareVersion->text();
-    c.adcFsr = ui->ADC_FSR->value();
-    c.adcOcr = ui->ADC_OCR->value();
-    c.cjFsr = ui->CJ_FSR->value();
-    c.cjOcr = ui->CJ_OCR->value();
+    c.adc = {ui->ADC_FSR->value(), ui->ADC_OCR->value()};
+    c.coldJunction = {ui->CJ_FSR->value(), ui->CJ_OCR->value()};
     c.exportedAt = QDateTime::currentDateTime();
     return c;
 }
@@ -161,23 +147,16 @@ void MainWindow::applyConfig(const DeviceConfig &c)
 {
     // The kind first, whose handler refills the type list, then the type.
     ui->comboGradType->setCurrentIndex(c.kindIndex);
-    if (c.typeCode) {
-        const int position = catalogue.decodePosition(quint8(c.kindIndex), *c.typeCode);
-        if (position >= 0)
-            ui->comboGradName->setCurrentIndex(position);
-    }
+    const int position = catalogue.decodePosition(quint8(c.kindIndex), c.probe.selection.code);
+    if (position >= 0)
+        ui->comboGradName->setCurrentIndex(position);
     // The bounds of the loaded type, which the values were checked against,
     // even when the selection did not change and so fired no handler.
     on_comboGradName_currentIndexChanged(ui->comboGradName->currentIndex());
-    ui->LowerRange->setValue(c.lower);
-    ui->UpperRange->setValue(c.upper);
-    ui->dempBuffSize->setValue(c.dampingBuffer);
-    ui->CompensationCheckBox->setChecked(c.compensation);
-    ui->Hyst->setValue(c.hysteresis);
-    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
-    for (size_t i = 0; i < 5; ++i) {
-        boxes[i]->setValue(c.reference[i]);
-        boxes[i + 5]->setValue(c.measured[i]);
-    }
-    ui->CorrectionCheckBox->setChecked(c.correctionEnabled);
+    ui->LowerRange->setValue(c.probe.lower);
+    ui->UpperRange->setValue(c.probe.upper);
+    ui->dempBuffSize->setValue(c.probe.dampingBuffer);
+    ui->CompensationCheckBox->setChecked(c.probe.compensation);
+    ui->Hyst->setValue(c.probe.hysteresis);
+    showCorrectionPoints(c.correction);
 }
