@@ -99,6 +99,13 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Construction (app/mainwindow.cpp)
+    void setUpTimers();
+    void setUpSensorLists();
+    void setUpWorker();
+    void setUpStatusLabel();
+    void setUpTableHeader();
+
     // Connection (app/connection.cpp)
     void changeControlsEnabled();
     void fillPortList();
