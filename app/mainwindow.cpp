@@ -20,9 +20,13 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     testLogFile = new QFile;
     fillPortList();
     setUpTimers();
-    setUpSensorLists();
+    ui->comboGradType->setCurrentIndex(0);
+    changeControlsEnabled();
+    catalogue = SensorCatalogue::standard();
+    // Selecting index 0 above changed nothing, so run the sensor handlers once
+    // now that the tables exist.
+    emit ui->comboGradType->currentIndexChanged(0);
     setUpWorker();
-    setUpStatusLabel();
     setUpTableHeader();
     connect(this, &MainWindow::testRunStarted, this, &MainWindow::followRunInChart);
     ui->tabWidget->setCurrentIndex(0);
@@ -49,16 +53,6 @@ void MainWindow::setUpTimers()
     connect(&replyWindow, &QTimer::timeout, this, &MainWindow::sendDueLiveValues);
 }
 
-void MainWindow::setUpSensorLists()
-{
-    ui->comboGradType->setCurrentIndex(0);
-    changeControlsEnabled();
-    catalogue = SensorCatalogue::standard();
-    // Selecting index 0 above changed nothing, so run the sensor handlers once
-    // now that the tables exist.
-    emit ui->comboGradType->currentIndexChanged(0);
-}
-
 void MainWindow::setUpWorker()
 {
     worker = new SerialWorker(&serialPort);
@@ -74,10 +68,7 @@ void MainWindow::setUpWorker()
     connect(workerThread, &QThread::finished, worker, &SerialWorker::stop);
     connect(worker, &SerialWorker::receiveEnd, this, &MainWindow::commandProcessing);
     connect(worker, &QObject::destroyed, workerThread, &QThread::quit);
-}
 
-void MainWindow::setUpStatusLabel()
-{
     statusLabel.setFixedWidth(150);
     statusLabel.setAlignment(Qt::AlignHCenter);
     statusLabel.setText(QStringLiteral("NONE"));

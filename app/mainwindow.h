@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/sensorcatalogue.h"
+#include "device/requests.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -19,10 +19,6 @@ class QThread;
 class ChartWindow;
 class DebugWindow;
 class SerialWorker;
-namespace Device {
-struct CorrectionPoints;
-struct ProbeTypeSettings;
-} // namespace Device
 
 namespace Ui {
 class MainWindow;
@@ -101,9 +97,7 @@ protected:
 private:
     // Construction (app/mainwindow.cpp)
     void setUpTimers();
-    void setUpSensorLists();
-    void setUpWorker();
-    void setUpStatusLabel();
+    void setUpWorker(); // with the status label it colours
     void setUpTableHeader();
 
     // Connection (app/connection.cpp)
@@ -124,9 +118,7 @@ private:
     void decodeReply(quint8 command, const QByteArray &data);
     void showLiveValues(const QByteArray &data);
     void showConstants(const QByteArray &data, QDoubleSpinBox *fsr, QDoubleSpinBox *ocr);
-    // The settings tab's range, damping, compensation and hysteresis, and the
-    // selection when one may be written.
-    Device::ProbeTypeSettings shownProbeType() const;
+    Device::ProbeTypeSettings shownProbeType() const; // a selection only where writable
     Device::CorrectionPoints shownCorrectionPoints() const;
     void showCorrectionPoints(const Device::CorrectionPoints &points);
     void showProbeType(const QByteArray &data);

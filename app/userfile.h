@@ -1,26 +1,38 @@
 #pragma once
 
+#include <QDir>
 #include <QFile>
-#include <QString>
+#include <QFileInfo>
 
-#include <functional>
-
-// Files written for the user (test runs, exports): never over another file,
-// and named in boxes by a path the user can find.
+// Files written for the user (test runs, exports), never over another file.
 namespace UserFile {
 
-// How many copies of one name are tried before giving up.
-constexpr int MaxCopies = 999;
-
 // Goes before the extension: nothing for copy 1, " (2)" for copy 2, and on.
-QString copySuffix(int copy);
+inline QString copySuffix(int copy)
+{
+    return copy > 1 ? QStringLiteral(" (%1)").arg(copy) : QString();
+}
 
-// Opens `file` with `mode` under pathOf(1), pathOf(2)… whichever no file has
-// yet. On failure the file names the last path tried, and its error says why.
-bool createNew(QFile &file, const std::function<QString(int copy)> &pathOf,
-               QIODevice::OpenMode mode);
+// Opens `file` under pathOf(1), pathOf(2)… up to 999, whichever no file has yet.
+// On failure the file names the last path tried, and its error says why.
+template <class PathOf> bool createNew(QFile &file, const PathOf &pathOf, QIODevice::OpenMode mode)
+{
+    for (int copy = 1; copy <= 999; ++copy) {
+        file.setFileName(pathOf(copy));
+        // NewOnly fails instead of truncating when the name is taken, and the
+        // check and the creation are one step, so no other file can slip in.
+        if (file.open(mode | QIODevice::NewOnly))
+            return true;
+        if (!file.exists() && !QFileInfo(file).isSymLink())
+            return false; // not a taken name: the directory refuses new files
+    }
+    return false;
+}
 
-// Absolute, without "." or "..", with the system's separators.
-QString shownPath(const QString &path);
+// The path a box shows: absolute, clean, with the system's separators.
+inline QString shownPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+}
 
 } // namespace UserFile

@@ -16,19 +16,15 @@ namespace {
 // Tells a file of this program from any other JSON file.
 const QString ProgramName = QStringLiteral("veltra-configurator");
 
-// Every key of the file, for writing and reading alike: the top level's, then
-// those of each section.
+// Every key of the file, for writing and reading alike.
 namespace Key {
-const QString Format("format"), Program("program"), ExportedAt("exportedAt");
-const QString Sensor("sensor"), KindIndex("kindIndex"), TypeName("typeName"), TypeCode("typeCode");
-const QString Range("range"), Lower("lower"), Upper("upper");
-const QString DampingBuffer("dampingBuffer"), Compensation("compensation"),
-    Hysteresis("hysteresis");
-const QString Correction("correction"), Enabled("enabled"), Reference("reference"),
-    Measured("measured");
-const QString Production("production"), SerialNumber("serialNumber"), Date("date"),
-    FirmwareVersion("firmwareVersion");
-const QString Adc("adc"), ColdJunction("coldJunction"), Fsr("fsr"), Ocr("ocr");
+const QString Format("format"), Program("program"), ExportedAt("exportedAt"), Sensor("sensor"),
+    KindIndex("kindIndex"), TypeName("typeName"), TypeCode("typeCode"), Range("range"),
+    Lower("lower"), Upper("upper"), DampingBuffer("dampingBuffer"), Compensation("compensation"),
+    Hysteresis("hysteresis"), Correction("correction"), Enabled("enabled"), Reference("reference"),
+    Measured("measured"), Production("production"), SerialNumber("serialNumber"), Date("date"),
+    FirmwareVersion("firmwareVersion"), Adc("adc"), ColdJunction("coldJunction"), Fsr("fsr"),
+    Ocr("ocr");
 } // namespace Key
 
 const QStringList TopKeys = {Key::Format,       Key::Program,    Key::ExportedAt,
@@ -46,21 +42,7 @@ QString hexByte(int value)
     return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(2, '0');
 }
 
-QJsonArray toArray(const std::array<double, 5> &values)
-{
-    QJsonArray array;
-    for (double value : values)
-        array.append(value);
-    return array;
-}
-
-QJsonObject toObject(const Device::ConverterConstants &constants)
-{
-    return {{Key::Fsr, constants.fsr}, {Key::Ocr, constants.ocr}};
-}
-
-// Voltage has no code on the wire, and neither has "no kind"; every other kind
-// names one.
+// Voltage has no code on the wire, and neither has "no kind".
 bool hasTypeCode(int kindIndex)
 {
     return kindIndex >= 0 && kindIndex != int(SensorKind::Voltage);
@@ -74,7 +56,7 @@ struct Section
 };
 
 // Reads fields one by one and keeps the first thing that is wrong; after a
-// failure every further read returns a default and changes nothing.
+// failure nothing further is reported.
 class Reader
 {
 public:
@@ -89,35 +71,30 @@ public:
     // The section under a key; any key it has beyond `keys` makes the file foreign.
     Section section(const Section &parent, const QString &key, const QStringList &keys)
     {
-        const QJsonValue value = take(parent, key);
-        if (!failed() && !value.isObject())
-            failType(parent.prefix + key, QStringLiteral("объектом { … }"));
-        const Section result{value.toObject(), parent.prefix + key + '.'};
+        const Section result{
+            typed(parent, key, QJsonValue::Object, QStringLiteral("объектом { … }")).toObject(),
+            parent.prefix + key + '.'};
         onlyKeys(result, keys);
         return result;
     }
 
     void onlyKeys(const Section &section, const QStringList &keys)
     {
-        for (const QString &key : section.object.keys()) {
+        for (const QString &key : section.object.keys())
             if (!keys.contains(key))
                 fail(QStringLiteral("Неизвестное поле %1.").arg(quoted(section.prefix + key)));
-        }
     }
 
     double number(const Section &section, const QString &key)
     {
-        const QJsonValue value = take(section, key);
-        if (!failed() && !value.isDouble())
-            failType(section.prefix + key, QStringLiteral("числом"));
-        return failed() ? 0 : value.toDouble();
+        return typed(section, key, QJsonValue::Double, QStringLiteral("числом")).toDouble();
     }
 
     int integer(const Section &section, const QString &key, int min = INT_MIN, int max = INT_MAX)
     {
         const double value = number(section, key);
         const bool bounded = min != INT_MIN || max != INT_MAX;
-        if (!failed() && (std::floor(value) != value || value < min || value > max))
+        if (std::floor(value) != value || value < min || value > max)
             failType(section.prefix + key,
                      bounded ? QStringLiteral("целым числом от %1 до %2").arg(min).arg(max)
                              : QStringLiteral("целым числом"));
@@ -126,76 +103,74 @@ public:
 
     bool boolean(const Section &section, const QString &key)
     {
-        const QJsonValue value = take(section, key);
-        if (!failed() && !value.isBool())
-            failType(section.prefix + key, QStringLiteral("логическим значением (true или false)"));
-        return value.toBool();
+        return typed(section, key, QJsonValue::Bool,
+                     QStringLiteral("логическим значением (true или false)"))
+            .toBool();
     }
 
     QString string(const Section &section, const QString &key)
     {
-        const QJsonValue value = take(section, key);
-        if (!failed() && !value.isString())
-            failType(section.prefix + key, QStringLiteral("строкой"));
-        return value.toString();
+        return typed(section, key, QJsonValue::String, QStringLiteral("строкой")).toString();
     }
 
     std::array<double, 5> fiveNumbers(const Section &section, const QString &key)
     {
+        const QString what = QStringLiteral("списком из 5 чисел");
+        const QJsonArray array = typed(section, key, QJsonValue::Array, what).toArray();
         std::array<double, 5> result{};
-        const QJsonValue value = take(section, key);
-        const QJsonArray array = value.toArray();
-        bool numbers = value.isArray() && array.size() == 5;
+        bool numbers = array.size() == 5;
         for (int i = 0; numbers && i < 5; ++i) {
             numbers = array.at(i).isDouble();
             result[size_t(i)] = array.at(i).toDouble();
         }
-        if (!failed() && !numbers)
-            failType(section.prefix + key, QStringLiteral("списком из 5 чисел"));
+        if (!numbers)
+            failType(section.prefix + key, what);
         return result;
     }
 
     void within(const Section &section, const QString &key, double value, double min, double max)
     {
-        if (!failed() && (value < min || value > max))
+        if (value < min || value > max)
             fail(QStringLiteral("Значение %1 = %2 вне допустимых пределов от %3 до %4.")
                      .arg(quoted(section.prefix + key), QString::number(value),
                           QString::number(min), QString::number(max)));
-    }
-
-    QString error;
-
-private:
-    QJsonValue take(const Section &section, const QString &key)
-    {
-        if (!failed() && !section.object.contains(key))
-            fail(QStringLiteral("В файле нет поля %1.").arg(quoted(section.prefix + key)));
-        return section.object.value(key);
     }
 
     void failType(const QString &path, const QString &what)
     {
         fail(QStringLiteral("Поле %1 должно быть %2.").arg(quoted(path), what));
     }
+
+    QString error;
+
+private:
+    QJsonValue typed(const Section &section, const QString &key, QJsonValue::Type type,
+                     const QString &what)
+    {
+        if (!section.object.contains(key))
+            fail(QStringLiteral("В файле нет поля %1.").arg(quoted(section.prefix + key)));
+        const QJsonValue value = section.object.value(key);
+        if (value.type() != type)
+            failType(section.prefix + key, what);
+        return value;
+    }
 };
 
-// The format, the keys of the top level and the time of export.
 void readHeader(Reader &in, const Section &top, DeviceConfig &c)
 {
     const int format = in.integer(top, Key::Format);
-    if (!in.failed() && format < 1)
+    if (format < 1)
         in.fail(QStringLiteral("Неизвестная версия формата файла: %1.").arg(format));
-    if (!in.failed() && format > ConfigFile::Format)
+    if (format > ConfigFile::Format)
         in.fail(QStringLiteral("Файл записан более новой версией программы (формат %1); эта "
                                "версия читает формат %2.")
                     .arg(format)
                     .arg(ConfigFile::Format));
     in.onlyKeys(top, TopKeys);
     c.exportedAt = QDateTime::fromString(in.string(top, Key::ExportedAt), Qt::ISODate);
-    if (!in.failed() && !c.exportedAt.isValid())
-        in.fail(QStringLiteral("Поле %1 должно быть датой и временем вида "
-                               "2026-12-08T10:15:30+03:00.")
-                    .arg(quoted(Key::ExportedAt)));
+    if (!c.exportedAt.isValid())
+        in.failType(Key::ExportedAt,
+                    QStringLiteral("датой и временем вида 2026-12-08T10:15:30+03:00"));
 }
 
 // The position of the type in its kind's list, -1 for kinds without a list.
@@ -227,27 +202,25 @@ int readSensor(Reader &in, const Section &top, const ConfigLimits &limits, Devic
         in.section(top, Key::Sensor, {Key::KindIndex, Key::TypeName, Key::TypeCode});
     c.kindIndex = in.integer(sensor, Key::KindIndex);
     c.typeName = in.string(sensor, Key::TypeName);
-    if (!in.failed() &&
-        (c.kindIndex < int(SensorKind::Tmp123) || c.kindIndex > int(SensorKind::Rtd4Wire)))
+    if (c.kindIndex < int(SensorKind::Tmp123) || c.kindIndex > int(SensorKind::Rtd4Wire))
         in.fail(QStringLiteral("Неизвестный вид чувствительного элемента: %1 (поле %2).")
                     .arg(c.kindIndex)
                     .arg(quoted(sensor.prefix + Key::KindIndex)));
     if (hasTypeCode(c.kindIndex))
         c.probe.selection = {quint8(c.kindIndex),
                              quint8(in.integer(sensor, Key::TypeCode, 0, 255))};
-    else if (!in.failed() && !sensor.object.value(Key::TypeCode).isNull())
+    else if (!sensor.object.value(Key::TypeCode).isNull())
         in.fail(QStringLiteral("У вида «напряжение» нет кода типа датчика: поле %1 должно "
                                "быть null.")
                     .arg(quoted(sensor.prefix + Key::TypeCode)));
     const int position = typePosition(in, limits, c);
     const QString expectedName = SensorCatalogue::typeNames(c.kindIndex).value(position);
-    if (!in.failed() && c.typeName != expectedName)
+    if (c.typeName != expectedName)
         in.fail(QStringLiteral("Тип %1 не соответствует коду типа датчика (ожидается %2).")
                     .arg(quoted(c.typeName), quoted(expectedName)));
     return position;
 }
 
-// The range must fit the limits of the type at `position`.
 void readRange(Reader &in, const Section &top, const ConfigLimits &limits, int position,
                DeviceConfig &c)
 {
@@ -263,17 +236,6 @@ void readRange(Reader &in, const Section &top, const ConfigLimits &limits, int p
     in.within(range, Key::Upper, c.probe.upper, bounds->lower, bounds->upper);
 }
 
-// The damping buffer, compensation and hysteresis, which sit at the top level.
-void readSettings(Reader &in, const Section &top, const ConfigLimits &limits,
-                  Device::ProbeTypeSettings &probe)
-{
-    probe.dampingBuffer = in.integer(top, Key::DampingBuffer);
-    in.within(top, Key::DampingBuffer, probe.dampingBuffer, limits.dampingMin, limits.dampingMax);
-    probe.compensation = in.boolean(top, Key::Compensation);
-    probe.hysteresis = in.number(top, Key::Hysteresis);
-    in.within(top, Key::Hysteresis, probe.hysteresis, limits.hysteresisMin, limits.hysteresisMax);
-}
-
 Device::CorrectionPoints readCorrection(Reader &in, const Section &top, const ConfigLimits &limits)
 {
     const Section correction =
@@ -282,12 +244,11 @@ Device::CorrectionPoints readCorrection(Reader &in, const Section &top, const Co
     points.enabled = in.boolean(correction, Key::Enabled);
     points.reference = in.fiveNumbers(correction, Key::Reference);
     points.measured = in.fiveNumbers(correction, Key::Measured);
+    const double min = limits.pointMin, max = limits.pointMax;
     for (size_t i = 0; i < 5; ++i) {
         const QString index = QStringLiteral("[%1]").arg(i);
-        in.within(correction, Key::Reference + index, points.reference[i], limits.pointMin,
-                  limits.pointMax);
-        in.within(correction, Key::Measured + index, points.measured[i], limits.pointMin,
-                  limits.pointMax);
+        in.within(correction, Key::Reference + index, points.reference[i], min, max);
+        in.within(correction, Key::Measured + index, points.measured[i], min, max);
     }
     return points;
 }
@@ -300,9 +261,8 @@ void readProduction(Reader &in, const Section &top, DeviceConfig &c)
         in.section(top, Key::Production, {Key::SerialNumber, Key::Date, Key::FirmwareVersion});
     c.serialNumber = in.integer(production, Key::SerialNumber);
     c.productionDate = QDate::fromString(in.string(production, Key::Date), Qt::ISODate);
-    if (!in.failed() && !c.productionDate.isValid())
-        in.fail(QStringLiteral("Поле %1 должно быть датой вида 2024-03-15.")
-                    .arg(quoted(production.prefix + Key::Date)));
+    if (!c.productionDate.isValid())
+        in.failType(production.prefix + Key::Date, QStringLiteral("датой вида 2024-03-15"));
     c.firmwareVersion = in.string(production, Key::FirmwareVersion);
 }
 
@@ -322,9 +282,10 @@ QByteArray toJson(const DeviceConfig &c)
         hasTypeCode(c.kindIndex) ? QJsonValue(int(c.probe.selection.code)) : QJsonValue();
     const QJsonObject sensor{
         {Key::KindIndex, c.kindIndex}, {Key::TypeName, c.typeName}, {Key::TypeCode, typeCode}};
+    const std::array<double, 5> &r = c.correction.reference, &m = c.correction.measured;
     const QJsonObject correction{{Key::Enabled, c.correction.enabled},
-                                 {Key::Reference, toArray(c.correction.reference)},
-                                 {Key::Measured, toArray(c.correction.measured)}};
+                                 {Key::Reference, QJsonArray{r[0], r[1], r[2], r[3], r[4]}},
+                                 {Key::Measured, QJsonArray{m[0], m[1], m[2], m[3], m[4]}}};
     const QJsonObject production{{Key::SerialNumber, c.serialNumber},
                                  {Key::Date, c.productionDate.toString(Qt::ISODate)},
                                  {Key::FirmwareVersion, c.firmwareVersion}};
@@ -341,8 +302,9 @@ QByteArray toJson(const DeviceConfig &c)
         {Key::Hysteresis, c.probe.hysteresis},
         {Key::Correction, correction},
         {Key::Production, production},
-        {Key::Adc, toObject(c.adc)},
-        {Key::ColdJunction, toObject(c.coldJunction)}};
+        {Key::Adc, QJsonObject{{Key::Fsr, c.adc.fsr}, {Key::Ocr, c.adc.ocr}}},
+        {Key::ColdJunction,
+         QJsonObject{{Key::Fsr, c.coldJunction.fsr}, {Key::Ocr, c.coldJunction.ocr}}}};
     return QJsonDocument(top).toJson(QJsonDocument::Indented);
 }
 
@@ -366,7 +328,11 @@ ConfigParseResult parse(const QByteArray &json, const ConfigLimits &limits)
     readHeader(in, top, c);
     const int position = readSensor(in, top, limits, c);
     readRange(in, top, limits, position, c);
-    readSettings(in, top, limits, c.probe);
+    c.probe.dampingBuffer = in.integer(top, Key::DampingBuffer);
+    in.within(top, Key::DampingBuffer, c.probe.dampingBuffer, limits.dampingMin, limits.dampingMax);
+    c.probe.compensation = in.boolean(top, Key::Compensation);
+    c.probe.hysteresis = in.number(top, Key::Hysteresis);
+    in.within(top, Key::Hysteresis, c.probe.hysteresis, limits.hysteresisMin, limits.hysteresisMax);
     c.correction = readCorrection(in, top, limits);
     readProduction(in, top, c);
     c.adc = readConstants(in, top, Key::Adc);

@@ -66,12 +66,11 @@ QString MainWindow::configDirectory() const
 
 void MainWindow::on_readConfig_clicked()
 {
-    const DeviceConfig config = shownConfig();
     const QString directory = configDirectory();
     QDir().mkpath(directory);
     QString path;
     QString error;
-    if (saveNewFile(directory, config, &path, &error))
+    if (saveNewFile(directory, shownConfig(), &path, &error))
         showInformation(
             ExportTitle,
             QStringLiteral("Конфигурация сохранена в файл\n%1").arg(UserFile::shownPath(path)));

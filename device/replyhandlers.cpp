@@ -169,7 +169,6 @@ void MainWindow::showDeviceInfo(const QByteArray &data)
     ui->firmwareVersion->setText(info.firmware);
 }
 
-// The boxes are read for a write and an export, and set from a reply and a load.
 Device::CorrectionPoints MainWindow::shownCorrectionPoints() const
 {
     Device::CorrectionPoints points;

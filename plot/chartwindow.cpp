@@ -96,7 +96,7 @@ void ChartWindow::buildChart()
 
     for (int s = 0; s < PointStore::Series; ++s) {
         auto *series = new QLineSeries;
-        series->setName(QString::fromUtf8(CsvFormat::ValueNames[s].legend));
+        series->setName(QString::fromUtf8(CsvFormat::LegendNames[s]));
         c->addSeries(series);
         series->attachAxis(chart->timeAxis);
         series->attachAxis(s == CurrentSeries ? chart->currentAxis : chart->valueAxis);

@@ -16,8 +16,8 @@ QString fileName(const QDateTime &start, int copy)
 QStringList headerFields()
 {
     QStringList fields{QStringLiteral("Время")};
-    for (const ValueName &name : ValueNames)
-        fields.append(QString::fromUtf8(name.header));
+    for (const char *name : HeaderNames)
+        fields.append(QString::fromUtf8(name));
     return fields;
 }
 

@@ -15,18 +15,12 @@ namespace CsvFormat {
 constexpr int FieldCount = 6; // the time, then the five live values
 constexpr int ValueCount = 5;
 
-// The five live values in reply order: their names in the file's header, and the
-// shorter ones of the chart's legend, after the Testing tab's table.
-struct ValueName
-{
-    const char *header;
-    const char *legend;
-};
-constexpr ValueName ValueNames[ValueCount] = {{"Значение преобразователя", "Значение преобр"},
-                                              {"Корректированное значение", "Корр-ое значение"},
-                                              {"Измеренное значение", "Измеренное значение"},
-                                              {"Температура ХС", "Температура ХС"},
-                                              {"Ток", "Ток, мА"}};
+// The five live values as the file's header names them, and as the chart's legend does.
+constexpr const char *HeaderNames[ValueCount] = {"Значение преобразователя",
+                                                 "Корректированное значение", "Измеренное значение",
+                                                 "Температура ХС", "Ток"};
+constexpr const char *LegendNames[ValueCount] = {
+    "Значение преобр", "Корр-ое значение", "Измеренное значение", "Температура ХС", "Ток, мА"};
 
 // "dd.MM.yy hh.mm.ss.csv" of the run's start, e.g. "06.12.26 14.05.09.csv".
 // A copy number of 2 or more goes before the extension: "06.12.26 14.05.09 (2).csv".
