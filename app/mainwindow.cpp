@@ -19,7 +19,22 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     QDir::current().mkdir(QStringLiteral("configs"));
     testLogFile = new QFile;
     fillPortList();
+    setUpTimers();
+    ui->comboGradType->setCurrentIndex(0);
+    changeControlsEnabled();
+    catalogue = SensorCatalogue::standard();
+    // Selecting index 0 above changed nothing, so run the sensor handlers once
+    // now that the tables exist.
+    emit ui->comboGradType->currentIndexChanged(0);
+    setUpWorker();
+    setUpTableHeader();
+    connect(this, &MainWindow::testRunStarted, this, &MainWindow::followRunInChart);
+    ui->tabWidget->setCurrentIndex(0);
+    ui->CurrentDate->setDate(QDate::currentDate());
+}
 
+void MainWindow::setUpTimers()
+{
     // Coarse timers may fire up to 5% early; the no-answer time and the
     // sampling intervals of a test run should mean what they say.
     for (QTimer *timer : {&pollTimer, &noAnswerTimer, &testTimer})
@@ -30,21 +45,16 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     connect(&pollTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
     connect(&testTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
     connect(&noAnswerTimer, &QTimer::timeout, this, &MainWindow::notAnswered);
-    connect(this, &MainWindow::testRunStarted, this, &MainWindow::followRunInChart);
     // A 255-byte answer takes 290 ms at 9600 baud, and the worker waits 300 ms
     // of silence after it.
     replyWindow.setSingleShot(true);
     replyWindow.setTimerType(Qt::PreciseTimer);
     replyWindow.setInterval(1000);
     connect(&replyWindow, &QTimer::timeout, this, &MainWindow::sendDueLiveValues);
+}
 
-    ui->comboGradType->setCurrentIndex(0);
-    changeControlsEnabled();
-    catalogue = SensorCatalogue::standard();
-    // Selecting index 0 above changed nothing, so run the sensor handlers once
-    // now that the tables exist.
-    emit ui->comboGradType->currentIndexChanged(0);
-
+void MainWindow::setUpWorker()
+{
     worker = new SerialWorker(&serialPort);
     debugWindow = new DebugWindow(this, worker, &serialPort);
     connect(worker, &SerialWorker::styleChanged, this, &MainWindow::changeStatusLabel);
@@ -65,9 +75,12 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     statusLabel.setStyleSheet(StatusStyle::initialSheet());
     worker->setStatusLabel(&statusLabel);
     ui->statusBar->addWidget(&statusLabel, 0);
+}
 
-    // The time column fits a time stamp, the five value columns share the
-    // rest, and their long titles wrap onto a second line rather than being cut.
+// The time column fits a time stamp, the five value columns share the
+// rest, and their long titles wrap onto a second line rather than being cut.
+void MainWindow::setUpTableHeader()
+{
     QHeaderView *header = ui->table->horizontalHeader();
     header->setSectionResizeMode(QHeaderView::Stretch);
     header->setSectionResizeMode(0, QHeaderView::Fixed);
@@ -76,9 +89,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
                           metrics.boundingRect(QStringLiteral("00.00.0000 00:00:00")).width() + 16);
     header->setDefaultAlignment(Qt::AlignCenter | Qt::Alignment(Qt::TextWordWrap));
     header->setMinimumHeight(2 * header->fontMetrics().lineSpacing() + 8);
-
-    ui->tabWidget->setCurrentIndex(0);
-    ui->CurrentDate->setDate(QDate::currentDate());
 }
 
 MainWindow::~MainWindow()

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "catalogue/sensorcatalogue.h"
+#include "device/requests.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -10,8 +10,6 @@
 #include <QSerialPort>
 #include <QStringList>
 #include <QTimer>
-
-#include <array>
 
 class QDoubleSpinBox;
 class QFile;
@@ -97,6 +95,11 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
+    // Construction (app/mainwindow.cpp)
+    void setUpTimers();
+    void setUpWorker(); // with the status label it colours
+    void setUpTableHeader();
+
     // Connection (app/connection.cpp)
     void changeControlsEnabled();
     void fillPortList();
@@ -115,11 +118,11 @@ private:
     void decodeReply(quint8 command, const QByteArray &data);
     void showLiveValues(const QByteArray &data);
     void showConstants(const QByteArray &data, QDoubleSpinBox *fsr, QDoubleSpinBox *ocr);
-    // The five reference boxes, then the five measured ones.
-    std::array<QDoubleSpinBox *, 10> correctionBoxes() const;
+    Device::ProbeTypeSettings shownProbeType() const; // a selection only where writable
+    Device::CorrectionPoints shownCorrectionPoints() const;
+    void showCorrectionPoints(const Device::CorrectionPoints &points);
     void showProbeType(const QByteArray &data);
     void showDeviceInfo(const QByteArray &data);
-    void showRefAndMeas(const QByteArray &data);
     void showUnlockAnswer(const QByteArray &data);
 
     // Configuration files (config/)

@@ -42,13 +42,13 @@ SensorCatalogue SensorCatalogue::standard()
 
 QStringList SensorCatalogue::typeNames(int kind)
 {
-    if (kind > int(SensorKind::Thermocouple))
+    if (rowOfKind(kind) == RtdRow)
         return {QStringLiteral("ТС-100П 385"), QStringLiteral("ТС-50П 385"),
                 QStringLiteral("ТС-100П 391"), QStringLiteral("ТС-50П 391"),
                 QStringLiteral("ТС-100М 428"), QStringLiteral("ТС-50М 428"),
                 QStringLiteral("ТС-100М 426"), QStringLiteral("ТС-50М 426"),
                 QStringLiteral("ТС-21П 391"),  QStringLiteral("ТС-23М 426")};
-    if (kind == int(SensorKind::Thermocouple))
+    if (rowOfKind(kind) == ThermocoupleRow)
         return {QStringLiteral("ХК(L)"), QStringLiteral("ХА(K)"), QStringLiteral("ЖК(J)"),
                 QStringLiteral("НН(N)"), QStringLiteral("ПП(S)"), QStringLiteral("A-1"),
                 QStringLiteral("ПР(B)")};
@@ -68,11 +68,8 @@ std::optional<RangeLimits> SensorCatalogue::limits(int kind, int position) const
 
 const QList<CodePair> *SensorCatalogue::codeTable(int kind) const
 {
-    if (kind >= int(SensorKind::Rtd3Wire))
-        return &rtd;
-    if (kind == int(SensorKind::Thermocouple))
-        return &thermocouple;
-    return nullptr;
+    const QList<CodePair> *tables[] = {&rtd, &thermocouple, nullptr};
+    return tables[rowOfKind(kind)];
 }
 
 std::optional<SensorSelection> SensorCatalogue::encode(int kind, int position) const

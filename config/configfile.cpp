@@ -1,5 +1,7 @@
 #include "config/configfile.h"
 
+#include "app/userfile.h"
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -14,6 +16,22 @@ namespace {
 // Tells a file of this program from any other JSON file.
 const QString ProgramName = QStringLiteral("veltra-configurator");
 
+// Every key of the file, for writing and reading alike.
+namespace Key {
+const QString Format("format"), Program("program"), ExportedAt("exportedAt"), Sensor("sensor"),
+    KindIndex("kindIndex"), TypeName("typeName"), TypeCode("typeCode"), Range("range"),
+    Lower("lower"), Upper("upper"), DampingBuffer("dampingBuffer"), Compensation("compensation"),
+    Hysteresis("hysteresis"), Correction("correction"), Enabled("enabled"), Reference("reference"),
+    Measured("measured"), Production("production"), SerialNumber("serialNumber"), Date("date"),
+    FirmwareVersion("firmwareVersion"), Adc("adc"), ColdJunction("coldJunction"), Fsr("fsr"),
+    Ocr("ocr");
+} // namespace Key
+
+const QStringList TopKeys = {Key::Format,       Key::Program,    Key::ExportedAt,
+                             Key::Sensor,       Key::Range,      Key::DampingBuffer,
+                             Key::Compensation, Key::Hysteresis, Key::Correction,
+                             Key::Production,   Key::Adc,        Key::ColdJunction};
+
 QString quoted(const QString &path)
 {
     return QStringLiteral("«%1»").arg(path);
@@ -24,16 +42,21 @@ QString hexByte(int value)
     return QStringLiteral("0x") + QString::number(value, 16).toUpper().rightJustified(2, '0');
 }
 
-QJsonArray toArray(const std::array<double, 5> &values)
+// Voltage has no code on the wire, and neither has "no kind".
+bool hasTypeCode(int kindIndex)
 {
-    QJsonArray array;
-    for (double value : values)
-        array.append(value);
-    return array;
+    return kindIndex >= 0 && kindIndex != int(SensorKind::Voltage);
 }
 
+// An object of the file and where it sits: "" for the top level, "range." for the range.
+struct Section
+{
+    QJsonObject object;
+    QString prefix;
+};
+
 // Reads fields one by one and keeps the first thing that is wrong; after a
-// failure every further read returns a default and changes nothing.
+// failure nothing further is reported.
 class Reader
 {
 public:
@@ -45,172 +68,208 @@ public:
             error = text;
     }
 
-    // The object under a key; any key it has beyond `keys` makes the file foreign.
-    QJsonObject object(const QJsonObject &parent, const QString &key, const QString &path,
-                       const QStringList &keys)
+    // The section under a key; any key it has beyond `keys` makes the file foreign.
+    Section section(const Section &parent, const QString &key, const QStringList &keys)
     {
-        const QJsonValue value = take(parent, key, path);
-        if (!failed() && !value.isObject())
-            failType(path, QStringLiteral("объектом { … }"));
-        const QJsonObject result = value.toObject();
-        onlyKeys(result, path + '.', keys);
+        const Section result{
+            typed(parent, key, QJsonValue::Object, QStringLiteral("объектом { … }")).toObject(),
+            parent.prefix + key + '.'};
+        onlyKeys(result, keys);
         return result;
     }
 
-    void onlyKeys(const QJsonObject &object, const QString &prefix, const QStringList &keys)
+    void onlyKeys(const Section &section, const QStringList &keys)
     {
-        for (const QString &key : object.keys()) {
+        for (const QString &key : section.object.keys())
             if (!keys.contains(key))
-                fail(QStringLiteral("Неизвестное поле %1.").arg(quoted(prefix + key)));
-        }
+                fail(QStringLiteral("Неизвестное поле %1.").arg(quoted(section.prefix + key)));
     }
 
-    double number(const QJsonObject &parent, const QString &key, const QString &path)
+    double number(const Section &section, const QString &key)
     {
-        const QJsonValue value = take(parent, key, path);
-        if (!failed() && !value.isDouble())
-            failType(path, QStringLiteral("числом"));
-        return failed() ? 0 : value.toDouble();
+        return typed(section, key, QJsonValue::Double, QStringLiteral("числом")).toDouble();
     }
 
-    int integer(const QJsonObject &parent, const QString &key, const QString &path,
-                int min = INT_MIN, int max = INT_MAX)
+    int integer(const Section &section, const QString &key, int min = INT_MIN, int max = INT_MAX)
     {
-        const double value = number(parent, key, path);
+        const double value = number(section, key);
         const bool bounded = min != INT_MIN || max != INT_MAX;
-        if (!failed() && (std::floor(value) != value || value < min || value > max))
-            failType(path, bounded ? QStringLiteral("целым числом от %1 до %2").arg(min).arg(max)
-                                   : QStringLiteral("целым числом"));
+        if (std::floor(value) != value || value < min || value > max)
+            failType(section.prefix + key,
+                     bounded ? QStringLiteral("целым числом от %1 до %2").arg(min).arg(max)
+                             : QStringLiteral("целым числом"));
         return failed() ? 0 : int(value);
     }
 
-    bool boolean(const QJsonObject &parent, const QString &key, const QString &path)
+    bool boolean(const Section &section, const QString &key)
     {
-        const QJsonValue value = take(parent, key, path);
-        if (!failed() && !value.isBool())
-            failType(path, QStringLiteral("логическим значением (true или false)"));
-        return value.toBool();
+        return typed(section, key, QJsonValue::Bool,
+                     QStringLiteral("логическим значением (true или false)"))
+            .toBool();
     }
 
-    QString string(const QJsonObject &parent, const QString &key, const QString &path)
+    QString string(const Section &section, const QString &key)
     {
-        const QJsonValue value = take(parent, key, path);
-        if (!failed() && !value.isString())
-            failType(path, QStringLiteral("строкой"));
-        return value.toString();
+        return typed(section, key, QJsonValue::String, QStringLiteral("строкой")).toString();
     }
 
-    std::array<double, 5> fiveNumbers(const QJsonObject &parent, const QString &key,
-                                      const QString &path)
+    std::array<double, 5> fiveNumbers(const Section &section, const QString &key)
     {
+        const QString what = QStringLiteral("списком из 5 чисел");
+        const QJsonArray array = typed(section, key, QJsonValue::Array, what).toArray();
         std::array<double, 5> result{};
-        const QJsonValue value = take(parent, key, path);
-        const QJsonArray array = value.toArray();
-        bool numbers = value.isArray() && array.size() == 5;
+        bool numbers = array.size() == 5;
         for (int i = 0; numbers && i < 5; ++i) {
             numbers = array.at(i).isDouble();
             result[size_t(i)] = array.at(i).toDouble();
         }
-        if (!failed() && !numbers)
-            failType(path, QStringLiteral("списком из 5 чисел"));
+        if (!numbers)
+            failType(section.prefix + key, what);
         return result;
     }
 
-    void within(const QString &path, double value, double min, double max)
+    void within(const Section &section, const QString &key, double value, double min, double max)
     {
-        if (!failed() && (value < min || value > max))
+        if (value < min || value > max)
             fail(QStringLiteral("Значение %1 = %2 вне допустимых пределов от %3 до %4.")
-                     .arg(quoted(path), QString::number(value), QString::number(min),
-                          QString::number(max)));
-    }
-
-    QString error;
-
-private:
-    QJsonValue take(const QJsonObject &parent, const QString &key, const QString &path)
-    {
-        if (!failed() && !parent.contains(key))
-            fail(QStringLiteral("В файле нет поля %1.").arg(quoted(path)));
-        return parent.value(key);
+                     .arg(quoted(section.prefix + key), QString::number(value),
+                          QString::number(min), QString::number(max)));
     }
 
     void failType(const QString &path, const QString &what)
     {
         fail(QStringLiteral("Поле %1 должно быть %2.").arg(quoted(path), what));
     }
+
+    QString error;
+
+private:
+    QJsonValue typed(const Section &section, const QString &key, QJsonValue::Type type,
+                     const QString &what)
+    {
+        if (!section.object.contains(key))
+            fail(QStringLiteral("В файле нет поля %1.").arg(quoted(section.prefix + key)));
+        const QJsonValue value = section.object.value(key);
+        if (value.type() != type)
+            failType(section.prefix + key, what);
+        return value;
+    }
 };
 
-const QStringList TopKeys = {
-    QStringLiteral("format"),       QStringLiteral("program"),    QStringLiteral("exportedAt"),
-    QStringLiteral("sensor"),       QStringLiteral("range"),      QStringLiteral("dampingBuffer"),
-    QStringLiteral("compensation"), QStringLiteral("hysteresis"), QStringLiteral("correction"),
-    QStringLiteral("production"),   QStringLiteral("adc"),        QStringLiteral("coldJunction")};
-
-void readSensor(Reader &in, const QJsonObject &top, const ConfigLimits &limits, DeviceConfig &c)
+void readHeader(Reader &in, const Section &top, DeviceConfig &c)
 {
-    const QJsonObject sensor = in.object(
-        top, QStringLiteral("sensor"), QStringLiteral("sensor"),
-        {QStringLiteral("kindIndex"), QStringLiteral("typeName"), QStringLiteral("typeCode")});
-    c.kindIndex =
-        in.integer(sensor, QStringLiteral("kindIndex"), QStringLiteral("sensor.kindIndex"));
-    c.typeName = in.string(sensor, QStringLiteral("typeName"), QStringLiteral("sensor.typeName"));
-    if (in.failed())
-        return;
-    if (c.kindIndex < int(SensorKind::Tmp123) || c.kindIndex > int(SensorKind::Rtd4Wire)) {
-        in.fail(QStringLiteral("Неизвестный вид чувствительного элемента: %1 (поле %2).")
-                    .arg(c.kindIndex)
-                    .arg(quoted(QStringLiteral("sensor.kindIndex"))));
-        return;
-    }
-    // Voltage has no code on the wire; every other kind must name one.
-    const QString codePath = QStringLiteral("sensor.typeCode");
-    if (c.kindIndex == int(SensorKind::Voltage)) {
-        if (!sensor.value(QStringLiteral("typeCode")).isNull())
-            in.fail(QStringLiteral("У вида «напряжение» нет кода типа датчика: поле %1 должно "
-                                   "быть null.")
-                        .arg(quoted(codePath)));
-    } else {
-        c.typeCode = quint8(in.integer(sensor, QStringLiteral("typeCode"), codePath, 0, 255));
-    }
-    if (in.failed())
-        return;
+    const int format = in.integer(top, Key::Format);
+    if (format < 1)
+        in.fail(QStringLiteral("Неизвестная версия формата файла: %1.").arg(format));
+    if (format > ConfigFile::Format)
+        in.fail(QStringLiteral("Файл записан более новой версией программы (формат %1); эта "
+                               "версия читает формат %2.")
+                    .arg(format)
+                    .arg(ConfigFile::Format));
+    in.onlyKeys(top, TopKeys);
+    c.exportedAt = QDateTime::fromString(in.string(top, Key::ExportedAt), Qt::ISODate);
+    if (!c.exportedAt.isValid())
+        in.failType(Key::ExportedAt,
+                    QStringLiteral("датой и временем вида 2026-12-08T10:15:30+03:00"));
+}
 
-    int position = -1;
+// The position of the type in its kind's list, -1 for kinds without a list.
+int typePosition(Reader &in, const ConfigLimits &limits, const DeviceConfig &c)
+{
+    const quint8 code = c.probe.selection.code;
+    if (in.failed() || !hasTypeCode(c.kindIndex))
+        return -1;
     if (c.kindIndex == int(SensorKind::Tmp123)) {
-        if (*c.typeCode != SensorCatalogue::Tmp123Code)
+        if (code != SensorCatalogue::Tmp123Code)
             in.fail(QStringLiteral("Неизвестный код типа датчика %1 для датчика TMP123 (ожидается "
                                    "%2).")
-                        .arg(hexByte(*c.typeCode), hexByte(SensorCatalogue::Tmp123Code)));
-    } else if (c.kindIndex != int(SensorKind::Voltage)) {
-        position = limits.catalogue.decodePosition(quint8(c.kindIndex), *c.typeCode);
-        if (position < 0)
-            in.fail(QStringLiteral("Неизвестный код типа датчика %1 для вида чувствительного "
-                                   "элемента %2.")
-                        .arg(hexByte(*c.typeCode))
-                        .arg(c.kindIndex));
+                        .arg(hexByte(code), hexByte(SensorCatalogue::Tmp123Code)));
+        return -1;
     }
-    if (in.failed())
-        return;
+    const int position = limits.catalogue.decodePosition(quint8(c.kindIndex), code);
+    if (position < 0)
+        in.fail(QStringLiteral("Неизвестный код типа датчика %1 для вида чувствительного "
+                               "элемента %2.")
+                    .arg(hexByte(code))
+                    .arg(c.kindIndex));
+    return position;
+}
+
+// The kind, and the type by its code and by its name; returns the type's position.
+int readSensor(Reader &in, const Section &top, const ConfigLimits &limits, DeviceConfig &c)
+{
+    const Section sensor =
+        in.section(top, Key::Sensor, {Key::KindIndex, Key::TypeName, Key::TypeCode});
+    c.kindIndex = in.integer(sensor, Key::KindIndex);
+    c.typeName = in.string(sensor, Key::TypeName);
+    if (c.kindIndex < int(SensorKind::Tmp123) || c.kindIndex > int(SensorKind::Rtd4Wire))
+        in.fail(QStringLiteral("Неизвестный вид чувствительного элемента: %1 (поле %2).")
+                    .arg(c.kindIndex)
+                    .arg(quoted(sensor.prefix + Key::KindIndex)));
+    if (hasTypeCode(c.kindIndex))
+        c.probe.selection = {quint8(c.kindIndex),
+                             quint8(in.integer(sensor, Key::TypeCode, 0, 255))};
+    else if (!sensor.object.value(Key::TypeCode).isNull())
+        in.fail(QStringLiteral("У вида «напряжение» нет кода типа датчика: поле %1 должно "
+                               "быть null.")
+                    .arg(quoted(sensor.prefix + Key::TypeCode)));
+    const int position = typePosition(in, limits, c);
     const QString expectedName = SensorCatalogue::typeNames(c.kindIndex).value(position);
-    if (c.typeName != expectedName) {
+    if (c.typeName != expectedName)
         in.fail(QStringLiteral("Тип %1 не соответствует коду типа датчика (ожидается %2).")
                     .arg(quoted(c.typeName), quoted(expectedName)));
-        return;
-    }
+    return position;
+}
 
-    const QJsonObject range = in.object(top, QStringLiteral("range"), QStringLiteral("range"),
-                                        {QStringLiteral("lower"), QStringLiteral("upper")});
-    c.lower = in.number(range, QStringLiteral("lower"), QStringLiteral("range.lower"));
-    c.upper = in.number(range, QStringLiteral("upper"), QStringLiteral("range.upper"));
+void readRange(Reader &in, const Section &top, const ConfigLimits &limits, int position,
+               DeviceConfig &c)
+{
+    const Section range = in.section(top, Key::Range, {Key::Lower, Key::Upper});
+    c.probe.lower = in.number(range, Key::Lower);
+    c.probe.upper = in.number(range, Key::Upper);
     const std::optional<RangeLimits> bounds = limits.catalogue.limits(c.kindIndex, position);
-    if (!in.failed() && !bounds) {
+    if (!bounds) {
         in.fail(QStringLiteral("Для типа %1 не заданы границы диапазона.").arg(quoted(c.typeName)));
         return;
     }
-    if (bounds) {
-        in.within(QStringLiteral("range.lower"), c.lower, bounds->lower, bounds->upper);
-        in.within(QStringLiteral("range.upper"), c.upper, bounds->lower, bounds->upper);
+    in.within(range, Key::Lower, c.probe.lower, bounds->lower, bounds->upper);
+    in.within(range, Key::Upper, c.probe.upper, bounds->lower, bounds->upper);
+}
+
+Device::CorrectionPoints readCorrection(Reader &in, const Section &top, const ConfigLimits &limits)
+{
+    const Section correction =
+        in.section(top, Key::Correction, {Key::Enabled, Key::Reference, Key::Measured});
+    Device::CorrectionPoints points;
+    points.enabled = in.boolean(correction, Key::Enabled);
+    points.reference = in.fiveNumbers(correction, Key::Reference);
+    points.measured = in.fiveNumbers(correction, Key::Measured);
+    const double min = limits.pointMin, max = limits.pointMax;
+    for (size_t i = 0; i < 5; ++i) {
+        const QString index = QStringLiteral("[%1]").arg(i);
+        in.within(correction, Key::Reference + index, points.reference[i], min, max);
+        in.within(correction, Key::Measured + index, points.measured[i], min, max);
     }
+    return points;
+}
+
+// Production data and constants belong to one device and are never loaded,
+// but a file of ours holds them in their proper form.
+void readProduction(Reader &in, const Section &top, DeviceConfig &c)
+{
+    const Section production =
+        in.section(top, Key::Production, {Key::SerialNumber, Key::Date, Key::FirmwareVersion});
+    c.serialNumber = in.integer(production, Key::SerialNumber);
+    c.productionDate = QDate::fromString(in.string(production, Key::Date), Qt::ISODate);
+    if (!c.productionDate.isValid())
+        in.failType(production.prefix + Key::Date, QStringLiteral("датой вида 2024-03-15"));
+    c.firmwareVersion = in.string(production, Key::FirmwareVersion);
+}
+
+Device::ConverterConstants readConstants(Reader &in, const Section &top, const QString &key)
+{
+    const Section constants = in.section(top, key, {Key::Fsr, Key::Ocr});
+    return {in.number(constants, Key::Fsr), in.number(constants, Key::Ocr)};
 }
 
 } // namespace
@@ -219,34 +278,33 @@ namespace ConfigFile {
 
 QByteArray toJson(const DeviceConfig &c)
 {
-    QJsonObject sensor{
-        {QStringLiteral("kindIndex"), c.kindIndex},
-        {QStringLiteral("typeName"), c.typeName},
-        {QStringLiteral("typeCode"), c.typeCode ? QJsonValue(int(*c.typeCode)) : QJsonValue()}};
-    QJsonObject correction{{QStringLiteral("enabled"), c.correctionEnabled},
-                           {QStringLiteral("reference"), toArray(c.reference)},
-                           {QStringLiteral("measured"), toArray(c.measured)}};
-    QJsonObject production{{QStringLiteral("serialNumber"), c.serialNumber},
-                           {QStringLiteral("date"), c.productionDate.toString(Qt::ISODate)},
-                           {QStringLiteral("firmwareVersion"), c.firmwareVersion}};
+    const QJsonValue typeCode =
+        hasTypeCode(c.kindIndex) ? QJsonValue(int(c.probe.selection.code)) : QJsonValue();
+    const QJsonObject sensor{
+        {Key::KindIndex, c.kindIndex}, {Key::TypeName, c.typeName}, {Key::TypeCode, typeCode}};
+    const std::array<double, 5> &r = c.correction.reference, &m = c.correction.measured;
+    const QJsonObject correction{{Key::Enabled, c.correction.enabled},
+                                 {Key::Reference, QJsonArray{r[0], r[1], r[2], r[3], r[4]}},
+                                 {Key::Measured, QJsonArray{m[0], m[1], m[2], m[3], m[4]}}};
+    const QJsonObject production{{Key::SerialNumber, c.serialNumber},
+                                 {Key::Date, c.productionDate.toString(Qt::ISODate)},
+                                 {Key::FirmwareVersion, c.firmwareVersion}};
     // With the offset, so the file says when it was made wherever it is read.
     const QDateTime exported = c.exportedAt.toOffsetFromUtc(c.exportedAt.offsetFromUtc());
     const QJsonObject top{
-        {QStringLiteral("format"), Format},
-        {QStringLiteral("program"), ProgramName},
-        {QStringLiteral("exportedAt"), exported.toString(Qt::ISODate)},
-        {QStringLiteral("sensor"), sensor},
-        {QStringLiteral("range"),
-         QJsonObject{{QStringLiteral("lower"), c.lower}, {QStringLiteral("upper"), c.upper}}},
-        {QStringLiteral("dampingBuffer"), c.dampingBuffer},
-        {QStringLiteral("compensation"), c.compensation},
-        {QStringLiteral("hysteresis"), c.hysteresis},
-        {QStringLiteral("correction"), correction},
-        {QStringLiteral("production"), production},
-        {QStringLiteral("adc"),
-         QJsonObject{{QStringLiteral("fsr"), c.adcFsr}, {QStringLiteral("ocr"), c.adcOcr}}},
-        {QStringLiteral("coldJunction"),
-         QJsonObject{{QStringLiteral("fsr"), c.cjFsr}, {QStringLiteral("ocr"), c.cjOcr}}}};
+        {Key::Format, Format},
+        {Key::Program, ProgramName},
+        {Key::ExportedAt, exported.toString(Qt::ISODate)},
+        {Key::Sensor, sensor},
+        {Key::Range, QJsonObject{{Key::Lower, c.probe.lower}, {Key::Upper, c.probe.upper}}},
+        {Key::DampingBuffer, c.probe.dampingBuffer},
+        {Key::Compensation, c.probe.compensation},
+        {Key::Hysteresis, c.probe.hysteresis},
+        {Key::Correction, correction},
+        {Key::Production, production},
+        {Key::Adc, QJsonObject{{Key::Fsr, c.adc.fsr}, {Key::Ocr, c.adc.ocr}}},
+        {Key::ColdJunction,
+         QJsonObject{{Key::Fsr, c.coldJunction.fsr}, {Key::Ocr, c.coldJunction.ocr}}}};
     return QJsonDocument(top).toJson(QJsonDocument::Indented);
 }
 
@@ -258,88 +316,27 @@ ConfigParseResult parse(const QByteArray &json, const ConfigLimits &limits)
         return {std::nullopt, QStringLiteral("Файл повреждён или обрезан: это не JSON (ошибка в "
                                              "позиции %1).")
                                   .arg(parseError.offset)};
-    const QJsonObject top = document.object();
-    if (!document.isObject() || top.value(QStringLiteral("program")) != ProgramName ||
-        !top.contains(QStringLiteral("format")))
+    const Section top{document.object(), QString()};
+    if (!document.isObject() || top.object.value(Key::Program) != ProgramName ||
+        !top.object.contains(Key::Format))
         return {std::nullopt, QStringLiteral("Это не файл конфигурации программы "
                                              "«Конфигуратор Veltra».")};
 
+    // Section by section, in the order of the checks that find the first fault.
     Reader in;
-    const int format = in.integer(top, QStringLiteral("format"), QStringLiteral("format"));
-    if (!in.failed() && format < 1)
-        in.fail(QStringLiteral("Неизвестная версия формата файла: %1.").arg(format));
-    if (!in.failed() && format > Format)
-        in.fail(QStringLiteral("Файл записан более новой версией программы (формат %1); эта "
-                               "версия читает формат %2.")
-                    .arg(format)
-                    .arg(Format));
-    in.onlyKeys(top, QString(), TopKeys);
-
     DeviceConfig c;
-    const QString exported =
-        in.string(top, QStringLiteral("exportedAt"), QStringLiteral("exportedAt"));
-    c.exportedAt = QDateTime::fromString(exported, Qt::ISODate);
-    if (!in.failed() && !c.exportedAt.isValid())
-        in.fail(QStringLiteral("Поле %1 должно быть датой и временем вида "
-                               "2026-12-08T10:15:30+03:00.")
-                    .arg(quoted(QStringLiteral("exportedAt"))));
-
-    readSensor(in, top, limits, c);
-
-    c.dampingBuffer =
-        in.integer(top, QStringLiteral("dampingBuffer"), QStringLiteral("dampingBuffer"));
-    in.within(QStringLiteral("dampingBuffer"), c.dampingBuffer, limits.dampingMin,
-              limits.dampingMax);
-    c.compensation =
-        in.boolean(top, QStringLiteral("compensation"), QStringLiteral("compensation"));
-    c.hysteresis = in.number(top, QStringLiteral("hysteresis"), QStringLiteral("hysteresis"));
-    in.within(QStringLiteral("hysteresis"), c.hysteresis, limits.hysteresisMin,
-              limits.hysteresisMax);
-
-    const QJsonObject correction = in.object(
-        top, QStringLiteral("correction"), QStringLiteral("correction"),
-        {QStringLiteral("enabled"), QStringLiteral("reference"), QStringLiteral("measured")});
-    c.correctionEnabled =
-        in.boolean(correction, QStringLiteral("enabled"), QStringLiteral("correction.enabled"));
-    c.reference = in.fiveNumbers(correction, QStringLiteral("reference"),
-                                 QStringLiteral("correction.reference"));
-    c.measured = in.fiveNumbers(correction, QStringLiteral("measured"),
-                                QStringLiteral("correction.measured"));
-    for (size_t i = 0; i < 5; ++i) {
-        const QString index = QStringLiteral("[%1]").arg(i);
-        in.within(QStringLiteral("correction.reference") + index, c.reference[i], limits.pointMin,
-                  limits.pointMax);
-        in.within(QStringLiteral("correction.measured") + index, c.measured[i], limits.pointMin,
-                  limits.pointMax);
-    }
-
-    // Production data and constants belong to one device and are never
-    // loaded, but a file of ours holds them in their proper form.
-    const QJsonObject production =
-        in.object(top, QStringLiteral("production"), QStringLiteral("production"),
-                  {QStringLiteral("serialNumber"), QStringLiteral("date"),
-                   QStringLiteral("firmwareVersion")});
-    c.serialNumber = in.integer(production, QStringLiteral("serialNumber"),
-                                QStringLiteral("production.serialNumber"));
-    const QString date =
-        in.string(production, QStringLiteral("date"), QStringLiteral("production.date"));
-    c.productionDate = QDate::fromString(date, Qt::ISODate);
-    if (!in.failed() && !c.productionDate.isValid())
-        in.fail(QStringLiteral("Поле %1 должно быть датой вида 2024-03-15.")
-                    .arg(quoted(QStringLiteral("production.date"))));
-    c.firmwareVersion = in.string(production, QStringLiteral("firmwareVersion"),
-                                  QStringLiteral("production.firmwareVersion"));
-
-    const QStringList constantKeys = {QStringLiteral("fsr"), QStringLiteral("ocr")};
-    const QJsonObject adc =
-        in.object(top, QStringLiteral("adc"), QStringLiteral("adc"), constantKeys);
-    c.adcFsr = in.number(adc, QStringLiteral("fsr"), QStringLiteral("adc.fsr"));
-    c.adcOcr = in.number(adc, QStringLiteral("ocr"), QStringLiteral("adc.ocr"));
-    const QJsonObject cj = in.object(top, QStringLiteral("coldJunction"),
-                                     QStringLiteral("coldJunction"), constantKeys);
-    c.cjFsr = in.number(cj, QStringLiteral("fsr"), QStringLiteral("coldJunction.fsr"));
-    c.cjOcr = in.number(cj, QStringLiteral("ocr"), QStringLiteral("coldJunction.ocr"));
-
+    readHeader(in, top, c);
+    const int position = readSensor(in, top, limits, c);
+    readRange(in, top, limits, position, c);
+    c.probe.dampingBuffer = in.integer(top, Key::DampingBuffer);
+    in.within(top, Key::DampingBuffer, c.probe.dampingBuffer, limits.dampingMin, limits.dampingMax);
+    c.probe.compensation = in.boolean(top, Key::Compensation);
+    c.probe.hysteresis = in.number(top, Key::Hysteresis);
+    in.within(top, Key::Hysteresis, c.probe.hysteresis, limits.hysteresisMin, limits.hysteresisMax);
+    c.correction = readCorrection(in, top, limits);
+    readProduction(in, top, c);
+    c.adc = readConstants(in, top, Key::Adc);
+    c.coldJunction = readConstants(in, top, Key::ColdJunction);
     if (in.failed())
         return {std::nullopt, in.error};
     return {c, QString()};
@@ -357,10 +354,8 @@ QString fileName(const QString &serial, const QDateTime &localTime, int copy)
         safe.chop(1);
     if (safe.isEmpty())
         safe = QStringLiteral("config");
-    QString name = safe + '_' + localTime.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss"));
-    if (copy > 1)
-        name += QStringLiteral(" (%1)").arg(copy);
-    return name + QStringLiteral(".json");
+    return safe + '_' + localTime.toString(QStringLiteral("yyyy-MM-dd_HH-mm-ss")) +
+           UserFile::copySuffix(copy) + QStringLiteral(".json");
 }
 
 } // namespace ConfigFile

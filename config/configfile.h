@@ -1,13 +1,12 @@
 #pragma once
 
-#include "catalogue/sensorcatalogue.h"
+#include "device/requests.h"
 
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
 #include <QString>
 
-#include <array>
 #include <optional>
 
 // What the main window shows of one transmitter, as a configuration file
@@ -15,23 +14,15 @@
 struct DeviceConfig
 {
     int kindIndex = 0;
-    QString typeName;               // empty for kinds without a type list
-    std::optional<quint8> typeCode; // none for voltage and for no kind
-    double lower = 0;
-    double upper = 0;
-    int dampingBuffer = 0;
-    bool compensation = false;
-    double hysteresis = 0;
-    std::array<double, 5> reference{};
-    std::array<double, 5> measured{};
-    bool correctionEnabled = false;
+    QString typeName; // empty for kinds without a type list
+    // The selection's code is the sensor type code; voltage and no kind have none.
+    Device::ProbeTypeSettings probe;
+    Device::CorrectionPoints correction;
     int serialNumber = 0;
     QDate productionDate;
     QString firmwareVersion;
-    double adcFsr = 0;
-    double adcOcr = 0;
-    double cjFsr = 0;
-    double cjOcr = 0;
+    Device::ConverterConstants adc;
+    Device::ConverterConstants coldJunction;
     QDateTime exportedAt;
 };
 

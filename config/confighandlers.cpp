@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/userfile.h"
 #include "config/configfile.h"
 #include "ui_mainwindow.h"
 
@@ -19,13 +20,6 @@ const QString LoadTitle = QStringLiteral("Загрузка конфигурац�
 
 // A file of ours is a few kilobytes; anything far larger is not one.
 constexpr qint64 MaxFileSize = 1 << 20;
-// How many " (n)" copies of one name are tried before giving up.
-constexpr int MaxCopies = 999;
-
-QString shownPath(const QString &path)
-{
-    return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
-}
 
 // Writes the file under the first free name. The name is claimed by creating
 // it empty first, so that nothing written meanwhile by anyone else is ever
@@ -35,16 +29,17 @@ bool saveNewFile(const QString &directory, const DeviceConfig &config, QString *
 {
     const QDir dir(directory);
     const QString serial = QString::number(config.serialNumber);
-    for (int copy = 1; copy <= MaxCopies; ++copy) {
-        *path = dir.filePath(ConfigFile::fileName(serial, config.exportedAt, copy));
-        QFile claim(*path);
-        if (claim.open(QIODevice::WriteOnly | QIODevice::NewOnly))
-            break;
-        if (!claim.exists() || copy == MaxCopies) {
-            *error = claim.errorString();
-            return false;
-        }
+    const auto pathOf = [&](int copy) {
+        return dir.filePath(ConfigFile::fileName(serial, config.exportedAt, copy));
+    };
+    QFile claim;
+    const bool claimed = UserFile::createNew(claim, pathOf, QIODevice::WriteOnly);
+    *path = claim.fileName();
+    if (!claimed) {
+        *error = claim.errorString();
+        return false;
     }
+    claim.close();
     QSaveFile file(*path);
     if (!file.open(QIODevice::WriteOnly) || file.write(ConfigFile::toJson(config)) < 0 ||
         !file.commit()) {
@@ -71,18 +66,18 @@ QString MainWindow::configDirectory() const
 
 void MainWindow::on_readConfig_clicked()
 {
-    const DeviceConfig config = shownConfig();
     const QString directory = configDirectory();
     QDir().mkpath(directory);
     QString path;
     QString error;
-    if (saveNewFile(directory, config, &path, &error))
-        showInformation(ExportTitle,
-                        QStringLiteral("Конфигурация сохранена в файл\n%1").arg(shownPath(path)));
+    if (saveNewFile(directory, shownConfig(), &path, &error))
+        showInformation(
+            ExportTitle,
+            QStringLiteral("Конфигурация сохранена в файл\n%1").arg(UserFile::shownPath(path)));
     else
         showInformation(ExportTitle,
                         QStringLiteral("Не удалось сохранить конфигурацию в файл\n%1\n%2")
-                            .arg(shownPath(path), error));
+                            .arg(UserFile::shownPath(path), error));
 }
 
 void MainWindow::on_loadConfig_triggered()
@@ -108,7 +103,7 @@ bool MainWindow::loadConfigFile(const QString &path)
         result = ConfigFile::parse(file.readAll(), configLimits());
     if (!result.config) {
         showInformation(LoadTitle, QStringLiteral("Конфигурация не загружена из файла\n%1\n\n%2")
-                                       .arg(shownPath(path), result.error));
+                                       .arg(UserFile::shownPath(path), result.error));
         return false;
     }
     applyConfig(*result.config);
@@ -120,27 +115,13 @@ DeviceConfig MainWindow::shownConfig() const
     DeviceConfig c;
     c.kindIndex = ui->comboGradType->currentIndex();
     c.typeName = ui->comboGradName->currentText();
-    if (const std::optional<SensorSelection> selection =
-            catalogue.encode(c.kindIndex, ui->comboGradName->currentIndex()))
-        c.typeCode = selection->code;
-    c.lower = ui->LowerRange->value();
-    c.upper = ui->UpperRange->value();
-    c.dampingBuffer = ui->dempBuffSize->value();
-    c.compensation = ui->CompensationCheckBox->isChecked();
-    c.hysteresis = ui->Hyst->value();
-    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
-    for (size_t i = 0; i < 5; ++i) {
-        c.reference[i] = boxes[i]->value();
-        c.measured[i] = boxes[i + 5]->value();
-    }
-    c.correctionEnabled = ui->CorrectionCheckBox->isChecked();
+    c.probe = shownProbeType();
+    c.correction = shownCorrectionPoints();
     c.serialNumber = ui->Number->value();
     c.productionDate = ui->CurrentDate->date();
     c.firmwareVersion = ui->firmwareVersion->text();
-    c.adcFsr = ui->ADC_FSR->value();
-    c.adcOcr = ui->ADC_OCR->value();
-    c.cjFsr = ui->CJ_FSR->value();
-    c.cjOcr = ui->CJ_OCR->value();
+    c.adc = {ui->ADC_FSR->value(), ui->ADC_OCR->value()};
+    c.coldJunction = {ui->CJ_FSR->value(), ui->CJ_OCR->value()};
     c.exportedAt = QDateTime::currentDateTime();
     return c;
 }
@@ -165,23 +146,16 @@ void MainWindow::applyConfig(const DeviceConfig &c)
 {
     // The kind first, whose handler refills the type list, then the type.
     ui->comboGradType->setCurrentIndex(c.kindIndex);
-    if (c.typeCode) {
-        const int position = catalogue.decodePosition(quint8(c.kindIndex), *c.typeCode);
-        if (position >= 0)
-            ui->comboGradName->setCurrentIndex(position);
-    }
+    const int position = catalogue.decodePosition(quint8(c.kindIndex), c.probe.selection.code);
+    if (position >= 0)
+        ui->comboGradName->setCurrentIndex(position);
     // The bounds of the loaded type, which the values were checked against,
     // even when the selection did not change and so fired no handler.
     on_comboGradName_currentIndexChanged(ui->comboGradName->currentIndex());
-    ui->LowerRange->setValue(c.lower);
-    ui->UpperRange->setValue(c.upper);
-    ui->dempBuffSize->setValue(c.dampingBuffer);
-    ui->CompensationCheckBox->setChecked(c.compensation);
-    ui->Hyst->setValue(c.hysteresis);
-    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
-    for (size_t i = 0; i < 5; ++i) {
-        boxes[i]->setValue(c.reference[i]);
-        boxes[i + 5]->setValue(c.measured[i]);
-    }
-    ui->CorrectionCheckBox->setChecked(c.correctionEnabled);
+    ui->LowerRange->setValue(c.probe.lower);
+    ui->UpperRange->setValue(c.probe.upper);
+    ui->dempBuffSize->setValue(c.probe.dampingBuffer);
+    ui->CompensationCheckBox->setChecked(c.probe.compensation);
+    ui->Hyst->setValue(c.probe.hysteresis);
+    showCorrectionPoints(c.correction);
 }

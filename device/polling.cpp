@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "device/requests.h"
 #include "link/serialworker.h"
 #include "ui_mainwindow.h"
 
@@ -23,7 +24,7 @@ void MainWindow::runCommandOne()
         liveValuesDue = true;
         return;
     }
-    worker->sendPackage(QByteArray(2, '\0')); // read, LiveValues, no payload
+    worker->sendPackage(Device::readRequest(Device::Command::LiveValues));
 }
 
 void MainWindow::sendDueLiveValues()

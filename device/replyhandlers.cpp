@@ -22,6 +22,13 @@ void setNumber(QDoubleSpinBox *box, double value)
         box->setValue(value);
 }
 
+// The five reference boxes, then the five measured ones.
+std::array<QDoubleSpinBox *, 10> correctionBoxes(const Ui::MainWindow *ui)
+{
+    return {ui->refVal,  ui->refVal_2,  ui->refVal_3,  ui->refVal_4,  ui->refVal_5,
+            ui->measVal, ui->measVal_2, ui->measVal_3, ui->measVal_4, ui->measVal_5};
+}
+
 } // namespace
 
 void MainWindow::commandProcessing(QByteArray data)
@@ -97,7 +104,7 @@ void MainWindow::decodeReply(quint8 command, const QByteArray &data)
         showDeviceInfo(data);
         break;
     case Device::Command::RefAndMeas:
-        showRefAndMeas(data);
+        showCorrectionPoints(Device::decodeRefAndMeas(data));
         break;
     case Device::Command::CJ:
         showConstants(data, ui->CJ_FSR, ui->CJ_OCR);
@@ -160,10 +167,21 @@ void MainWindow::showDeviceInfo(const QByteArray &data)
     ui->firmwareVersion->setText(info.firmware);
 }
 
-void MainWindow::showRefAndMeas(const QByteArray &data)
+Device::CorrectionPoints MainWindow::shownCorrectionPoints() const
 {
-    const Device::CorrectionPoints points = Device::decodeRefAndMeas(data);
-    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
+    Device::CorrectionPoints points;
+    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes(ui);
+    for (size_t i = 0; i < 5; ++i) {
+        points.reference[i] = boxes[i]->value();
+        points.measured[i] = boxes[i + 5]->value();
+    }
+    points.enabled = ui->CorrectionCheckBox->isChecked();
+    return points;
+}
+
+void MainWindow::showCorrectionPoints(const Device::CorrectionPoints &points)
+{
+    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes(ui);
     for (size_t i = 0; i < 5; ++i) {
         setNumber(boxes[i], points.reference[i]);
         setNumber(boxes[i + 5], points.measured[i]);

@@ -16,18 +16,22 @@ void MainWindow::on_buttonWriteProbeType_clicked()
 {
     // Voltage cannot be written, and neither can "no kind" after a device
     // reported one this program does not know.
-    const std::optional<SensorSelection> selection =
-        catalogue.encode(ui->comboGradType->currentIndex(), ui->comboGradName->currentIndex());
-    if (!selection)
-        return;
+    if (catalogue.encode(ui->comboGradType->currentIndex(), ui->comboGradName->currentIndex()))
+        worker->sendPackage(Device::writeProbeType(shownProbeType()));
+}
+
+Device::ProbeTypeSettings MainWindow::shownProbeType() const
+{
     Device::ProbeTypeSettings settings;
-    settings.selection = *selection;
+    if (const std::optional<SensorSelection> selection =
+            catalogue.encode(ui->comboGradType->currentIndex(), ui->comboGradName->currentIndex()))
+        settings.selection = *selection;
     settings.lower = ui->LowerRange->value();
     settings.upper = ui->UpperRange->value();
     settings.dampingBuffer = ui->dempBuffSize->value();
     settings.compensation = ui->CompensationCheckBox->isChecked();
     settings.hysteresis = ui->Hyst->value();
-    worker->sendPackage(Device::writeProbeType(settings));
+    return settings;
 }
 
 void MainWindow::on_buttonFirstPoint_clicked()
@@ -93,20 +97,7 @@ void MainWindow::on_buttonReadRefAndMeas_clicked()
 
 void MainWindow::on_buttonWriteRefAndMeas_clicked()
 {
-    Device::CorrectionPoints points;
-    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
-    for (size_t i = 0; i < 5; ++i) {
-        points.reference[i] = boxes[i]->value();
-        points.measured[i] = boxes[i + 5]->value();
-    }
-    points.enabled = ui->CorrectionCheckBox->isChecked();
-    worker->sendPackage(Device::writeRefAndMeas(points));
-}
-
-std::array<QDoubleSpinBox *, 10> MainWindow::correctionBoxes() const
-{
-    return {ui->refVal,  ui->refVal_2,  ui->refVal_3,  ui->refVal_4,  ui->refVal_5,
-            ui->measVal, ui->measVal_2, ui->measVal_3, ui->measVal_4, ui->measVal_5};
+    worker->sendPackage(Device::writeRefAndMeas(shownCorrectionPoints()));
 }
 
 void MainWindow::on_buttonReadCJ_clicked()

@@ -18,10 +18,6 @@ namespace {
 
 constexpr int CurrentSeries = 4; // the loop current, on the right-hand axis
 
-// The legend uses the short names of the Testing tab's table.
-const char *const LegendNames[PointStore::Series] = {
-    "Значение преобр", "Корр-ое значение", "Измеренное значение", "Температура ХС", "Ток, мА"};
-
 QString figure(double value)
 {
     return std::isnan(value) ? QStringLiteral("—") : CsvFormat::valueText(value);
@@ -100,7 +96,7 @@ void ChartWindow::buildChart()
 
     for (int s = 0; s < PointStore::Series; ++s) {
         auto *series = new QLineSeries;
-        series->setName(QString::fromUtf8(LegendNames[s]));
+        series->setName(QString::fromUtf8(CsvFormat::LegendNames[s]));
         c->addSeries(series);
         series->attachAxis(chart->timeAxis);
         series->attachAxis(s == CurrentSeries ? chart->currentAxis : chart->valueAxis);

@@ -1,5 +1,7 @@
 #include "testlog/csvformat.h"
 
+#include "app/userfile.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -7,20 +9,16 @@ namespace CsvFormat {
 
 QString fileName(const QDateTime &start, int copy)
 {
-    QString name = QLocale::c().toString(start, QStringLiteral("dd.MM.yy hh.mm.ss"));
-    if (copy > 1)
-        name += QStringLiteral(" (%1)").arg(copy);
-    return name + QStringLiteral(".csv");
+    return QLocale::c().toString(start, QStringLiteral("dd.MM.yy hh.mm.ss")) +
+           UserFile::copySuffix(copy) + QStringLiteral(".csv");
 }
 
 QStringList headerFields()
 {
-    return {QStringLiteral("Время"),
-            QStringLiteral("Значение преобразователя"),
-            QStringLiteral("Корректированное значение"),
-            QStringLiteral("Измеренное значение"),
-            QStringLiteral("Температура ХС"),
-            QStringLiteral("Ток")};
+    QStringList fields{QStringLiteral("Время")};
+    for (const char *name : HeaderNames)
+        fields.append(QString::fromUtf8(name));
+    return fields;
 }
 
 QString timeText(const QDateTime &time)

@@ -15,6 +15,13 @@ namespace CsvFormat {
 constexpr int FieldCount = 6; // the time, then the five live values
 constexpr int ValueCount = 5;
 
+// The five live values as the file's header names them, and as the chart's legend does.
+constexpr const char *HeaderNames[ValueCount] = {"Значение преобразователя",
+                                                 "Корректированное значение", "Измеренное значение",
+                                                 "Температура ХС", "Ток"};
+constexpr const char *LegendNames[ValueCount] = {
+    "Значение преобр", "Корр-ое значение", "Измеренное значение", "Температура ХС", "Ток, мА"};
+
 // "dd.MM.yy hh.mm.ss.csv" of the run's start, e.g. "06.12.26 14.05.09.csv".
 // A copy number of 2 or more goes before the extension: "06.12.26 14.05.09 (2).csv".
 QString fileName(const QDateTime &start, int copy = 1);

@@ -1,5 +1,6 @@
 #include "testlog/testlogfile.h"
 
+#include "app/userfile.h"
 #include "testlog/csvformat.h"
 
 #include <QDateTime>
@@ -18,19 +19,9 @@ bool TestLogFile::create(const QString &directory, const QDateTime &start)
     close();
     failureSeen = false;
     const QDir dir(directory);
-    for (int copy = 1; copy <= MaxCopies; ++copy) {
-        const QString path = dir.filePath(CsvFormat::fileName(start, copy));
-        setFileName(path);
-        // NewOnly fails instead of truncating when the name is taken, and the
-        // check and the creation are one step, so no other file can slip in.
-        if (open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered))
-            break;
-        const QFileInfo existing(path);
-        if (!existing.exists() && !existing.isSymLink())
-            break; // not a taken name: the directory refuses new files
-    }
-    if (!isOpen()) {
-        setFileName(dir.filePath(CsvFormat::fileName(start)));
+    const auto pathOf = [&](int copy) { return dir.filePath(CsvFormat::fileName(start, copy)); };
+    if (!UserFile::createNew(*this, pathOf, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        setFileName(pathOf(1));
         return false;
     }
     if (!writeLine(CsvFormat::line(CsvFormat::headerFields()))) {

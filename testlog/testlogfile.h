@@ -20,9 +20,6 @@ class TestLogFile : public QFile
 public:
     enum class RowOutcome { Written, FirstFailure, Failed };
 
-    // How many " (n)" copies of one name are tried before giving up.
-    static constexpr int MaxCopies = 999;
-
     explicit TestLogFile(QObject *parent = nullptr);
     ~TestLogFile() override;
 

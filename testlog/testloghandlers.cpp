@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/userfile.h"
 #include "testlog/csvformat.h"
 #include "testlog/logtable.h"
 #include "testlog/testlogfile.h"
@@ -12,15 +13,6 @@
 // run's CSV file and one row of the table on the Testing tab, the line first,
 // so that no row is ever shown that the file does not hold.
 
-namespace {
-
-QString shownPath(const QString &path)
-{
-    return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
-}
-
-} // namespace
-
 void MainWindow::on_pushButtonStartTesting_clicked()
 {
     if (!serialPort.isOpen())
@@ -28,7 +20,7 @@ void MainWindow::on_pushButtonStartTesting_clicked()
 
     auto *log = new TestLogFile(this);
     if (!log->create(QDir::currentPath(), QDateTime::currentDateTime())) {
-        const QString path = shownPath(log->fileName());
+        const QString path = UserFile::shownPath(log->fileName());
         delete log;
         showInformation(QStringLiteral("Внимание!"),
                         QStringLiteral("Не удалось создать файл журнала\n%1\n"
@@ -79,7 +71,7 @@ void MainWindow::logLiveValues(const QList<double> &values)
                         QStringLiteral("Не удалось записать строку в файл журнала\n%1\n"
                                        "Строки этого испытания, начиная с этой, "
                                        "могут отсутствовать в файле.")
-                            .arg(shownPath(log->fileName())));
+                            .arg(UserFile::shownPath(log->fileName())));
 }
 
 // Ends a run on every path: "Стоп", another tab, a disconnect, closing the

@@ -83,27 +83,27 @@ private slots:
             contents(lastPath), {SensorCatalogue::standard(), 0, 12, 0, 5, -275, 3000});
         QCOMPARE(parsed.error, QString());
         const DeviceConfig &c = *parsed.config;
-        QCOMPARE(int(*c.typeCode), 0x89);
+        QCOMPARE(int(c.probe.selection.code), 0x89);
         QCOMPARE(at("comboGradType")->property("currentIndex"), QVariant(c.kindIndex));
         QCOMPARE(at("comboGradName")->property("currentText"), QVariant(c.typeName));
-        QCOMPARE(at("LowerRange")->property("value"), QVariant(c.lower));
-        QCOMPARE(at("UpperRange")->property("value"), QVariant(c.upper));
-        QCOMPARE(at("dempBuffSize")->property("value"), QVariant(c.dampingBuffer));
-        QCOMPARE(at("CompensationCheckBox")->property("checked"), QVariant(c.compensation));
-        QCOMPARE(at("Hyst")->property("value"), QVariant(c.hysteresis));
+        QCOMPARE(at("LowerRange")->property("value"), QVariant(c.probe.lower));
+        QCOMPARE(at("UpperRange")->property("value"), QVariant(c.probe.upper));
+        QCOMPARE(at("dempBuffSize")->property("value"), QVariant(c.probe.dampingBuffer));
+        QCOMPARE(at("CompensationCheckBox")->property("checked"), QVariant(c.probe.compensation));
+        QCOMPARE(at("Hyst")->property("value"), QVariant(c.probe.hysteresis));
         const char *points[] = {"refVal",  "refVal_2",  "refVal_3",  "refVal_4",  "refVal_5",
                                 "measVal", "measVal_2", "measVal_3", "measVal_4", "measVal_5"};
         for (size_t i = 0; i < 10; ++i)
             QCOMPARE(at(points[i])->property("value"),
-                     QVariant(i < 5 ? c.reference[i] : c.measured[i - 5]));
-        QCOMPARE(at("CorrectionCheckBox")->property("checked"), QVariant(c.correctionEnabled));
+                     QVariant(i < 5 ? c.correction.reference[i] : c.correction.measured[i - 5]));
+        QCOMPARE(at("CorrectionCheckBox")->property("checked"), QVariant(c.correction.enabled));
         QCOMPARE(at("Number")->property("value"), QVariant(c.serialNumber));
         QCOMPARE(at("CurrentDate")->property("date"), QVariant(c.productionDate));
         QCOMPARE(at("firmwareVersion")->property("text"), QVariant(c.firmwareVersion));
-        QCOMPARE(at("ADC_FSR")->property("value"), QVariant(c.adcFsr));
-        QCOMPARE(at("ADC_OCR")->property("value"), QVariant(c.adcOcr));
-        QCOMPARE(at("CJ_FSR")->property("value"), QVariant(c.cjFsr));
-        QCOMPARE(at("CJ_OCR")->property("value"), QVariant(c.cjOcr));
+        QCOMPARE(at("ADC_FSR")->property("value"), QVariant(c.adc.fsr));
+        QCOMPARE(at("ADC_OCR")->property("value"), QVariant(c.adc.ocr));
+        QCOMPARE(at("CJ_FSR")->property("value"), QVariant(c.coldJunction.fsr));
+        QCOMPARE(at("CJ_OCR")->property("value"), QVariant(c.coldJunction.ocr));
 
         // The next transmitter of the batch: other settings, other production data.
         at("comboGradType")->setProperty("currentIndex", 0);

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+
+// Files written for the user (test runs, exports), never over another file.
+namespace UserFile {
+
+// Goes before the extension: nothing for copy 1, " (2)" for copy 2, and on.
+inline QString copySuffix(int copy)
+{
+    return copy > 1 ? QStringLiteral(" (%1)").arg(copy) : QString();
+}
+
+// Opens `file` under pathOf(1), pathOf(2)… up to 999, whichever no file has yet.
+// On failure the file names the last path tried, and its error says why.
+template <class PathOf> bool createNew(QFile &file, const PathOf &pathOf, QIODevice::OpenMode mode)
+{
+    for (int copy = 1; copy <= 999; ++copy) {
+        file.setFileName(pathOf(copy));
+        // NewOnly fails instead of truncating when the name is taken, and the
+        // check and the creation are one step, so no other file can slip in.
+        if (file.open(mode | QIODevice::NewOnly))
+            return true;
+        if (!file.exists() && !QFileInfo(file).isSymLink())
+            return false; // not a taken name: the directory refuses new files
+    }
+    return false;
+}
+
+// The path a box shows: absolute, clean, with the system's separators.
+inline QString shownPath(const QString &path)
+{
+    return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
+}
+
+} // namespace UserFile
