@@ -23,14 +23,16 @@
 // and copies and shifts its rows to make it, so a row costs time in proportion
 // to the row count and a run of n rows costs n squared: a million rows would
 // take hours. --sort-late fills the table in the form's order and sorts it just
-// before the last 1,000 rows, which measures a row's cost at that size in minutes.
+// before the last 1,000 rows, which measures a row's time at that size in
+// minutes; its memory figure includes the scratch memory of that one sort.
 //
 // Printed: time per row over the first and the last 1,000 rows, the total time,
 // and memory growth per row for the table and the chart's copy of the rows
 // together (resident set size from /proc/self/status, Linux only; elsewhere it
 // says so). The exit code is 1 when a target is missed: at most 0.85 KB (870
-// bytes) of memory per row; in the form's order also the last-1,000 per-row
-// time at most 1.3 times the first-1,000 and 100,000 rows under 10 s.
+// bytes) of memory per row, except with --sort-late; in the form's order also
+// the last-1,000 per-row time at most 1.3 times the first-1,000 and 100,000
+// rows under 10 s.
 #include "support/simwindow.h"
 #include "support/testsupport.h"
 
@@ -145,19 +147,23 @@ int main(int argc, char **argv)
                 lastPerRow / firstPerRow);
     std::printf("total: %.2f s\n", seconds);
     // In a sort order the time per row grows with the rows, by the table's design.
+    // A sort of the whole table (--sort-late) leaves its scratch memory with the
+    // allocator, for later rows, which the memory figure then includes.
     const bool formOrder = order < 0;
+    const bool memoryCounts = formOrder || !sortLate;
     bool met =
         !formOrder || (lastPerRow <= 1.3 * firstPerRow && (rows != 100000 || seconds < 10.0));
     if (rssBefore >= 0 && rssAfter >= 0) {
         const double bytesPerRow = (rssAfter - rssBefore) * 1024.0 / rows;
         std::printf("memory: %.0f bytes per row (resident %ld kB -> %ld kB)\n", bytesPerRow,
                     rssBefore, rssAfter);
-        met = met && bytesPerRow <= 0.85 * 1024;
+        met = met && (!memoryCounts || bytesPerRow <= 0.85 * 1024);
     } else {
         std::printf("memory: not measured (no /proc/self/status on this system)\n");
     }
-    std::printf("targets (%s<= 0.85 KB (870 bytes) per row): %s\n",
+    std::printf("targets (%s%s): %s\n",
                 formOrder ? "last <= 1.3 x first, 100,000 rows < 10 s, " : "",
+                memoryCounts ? "<= 0.85 KB (870 bytes) per row" : "none once sorted late",
                 met ? "met" : "MISSED");
     return met ? 0 : 1;
 }
