@@ -7,8 +7,6 @@
 #include <QTableWidget>
 #include <QTest>
 
-#include <cmath>
-
 using Row = QStringList;
 
 class LogTableTest : public QObject
@@ -74,15 +72,13 @@ void LogTableTest::rowsStayWholeAndInSortOrder_data()
     QTest::addColumn<int>("column");
     QTest::addColumn<Qt::SortOrder>("order");
     QTest::addColumn<bool>("clickedAfter"); // or sorted before the rows come
-    for (int column = 0; column < CsvFormat::FieldCount; ++column) {
-        for (const bool clicked : {false, true}) {
-            const char *const when = clicked ? "clicked after" : "sorted before";
-            QTest::addRow("column %d ascending, %s", column, when)
-                << column << Qt::AscendingOrder << clicked;
-            QTest::addRow("column %d descending, %s", column, when)
-                << column << Qt::DescendingOrder << clicked;
-        }
-    }
+    for (int column = 0; column < CsvFormat::FieldCount; ++column)
+        for (const bool clicked : {false, true})
+            for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder})
+                QTest::addRow("column %d %s, %s", column,
+                              order == Qt::AscendingOrder ? "ascending" : "descending",
+                              clicked ? "clicked after" : "sorted before")
+                    << column << order << clicked;
 }
 
 void LogTableTest::rowsStayWholeAndInSortOrder()
@@ -130,7 +126,7 @@ void LogTableTest::rowsStayWholeAndInSortOrder()
     const auto key = [column](const Reply &reply) {
         return column == 0 ? double(reply.time.toMSecsSinceEpoch()) : reply.values[column - 1];
     };
-    const auto less = [](double a, double b) { return !std::isnan(a) && (std::isnan(b) || a < b); };
+    const auto less = [](double a, double b) { return !qIsNaN(a) && (qIsNaN(b) || a < b); };
     std::stable_sort(byKey.begin(), byKey.end(), [&](const Reply &a, const Reply &b) {
         return order == Qt::AscendingOrder ? less(key(a), key(b)) : less(key(b), key(a));
     });
