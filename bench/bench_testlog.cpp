@@ -9,6 +9,7 @@
 //   build/bench/bench_testlog 1000000              # a month at one row every 2.6 s
 //   build/bench/bench_testlog 20000 --descending   # sorted by time, newest row on top
 //   build/bench/bench_testlog 20000 --ascending    # sorted by time, oldest row on top
+//   build/bench/bench_testlog 1000000 --descending --sort-late   # sorted before the last 1,000 rows only
 // clang-format on
 //
 // A main window is connected to the simulated transmitter (which is told not to
@@ -18,11 +19,20 @@
 // The run's CSV file goes to a temporary directory. The window is not shown, so
 // painting is left out: on screen it happens at most once per frame, not per row.
 //
+// Once the table has a sort order, the table itself finds each new row's place
+// and copies and shifts its rows to make it, so a row costs time in proportion
+// to the row count and a run of n rows costs n squared: a million rows would
+// take hours. --sort-late fills the table in the form's order and sorts it just
+// before the last 1,000 rows, which measures a row's time at that size in
+// minutes; its memory figure includes the scratch memory of that one sort.
+//
 // Printed: time per row over the first and the last 1,000 rows, the total time,
-// and memory growth per row (resident set size from /proc/self/status, Linux
-// only; elsewhere it says so). The exit code is 1 when a target is missed:
-// last-1,000 per-row time at most twice the first-1,000, 100,000 rows under
-// 10 s, at most 400 bytes of memory per row.
+// and memory growth per row for the table and the chart's copy of the rows
+// together (resident set size from /proc/self/status, Linux only; elsewhere it
+// says so). The exit code is 1 when a target is missed: at most 0.85 KB (870
+// bytes) of memory per row, except with --sort-late; in the form's order also
+// the last-1,000 per-row time at most 1.3 times the first-1,000 and 100,000
+// rows under 10 s.
 #include "support/simwindow.h"
 #include "support/testsupport.h"
 
@@ -59,8 +69,11 @@ int main(int argc, char **argv)
 
     int rows = 100000;
     int order = -1; // the form's own setting
+    bool sortLate = false;
     for (int i = 1; i < argc; ++i) {
-        if (std::strcmp(argv[i], "--descending") == 0)
+        if (std::strcmp(argv[i], "--sort-late") == 0)
+            sortLate = true;
+        else if (std::strcmp(argv[i], "--descending") == 0)
             order = Qt::DescendingOrder;
         else if (std::strcmp(argv[i], "--ascending") == 0)
             order = Qt::AscendingOrder;
@@ -83,7 +96,7 @@ int main(int argc, char **argv)
     }
     rig.find<QTabWidget>("tabWidget")->setCurrentIndex(4);
     auto *table = rig.find<QTableWidget>("table");
-    if (order >= 0)
+    if (order >= 0 && !sortLate)
         table->sortByColumn(0, Qt::SortOrder(order));
     rig.click("pushButtonStartTesting");
     const QStringList files = QDir().entryList({"*.csv"}, QDir::Files);
@@ -100,8 +113,11 @@ int main(int argc, char **argv)
     qint64 firstEnd = 0;
     qint64 lastStart = 0;
     for (int row = 0; row < rows; ++row) {
-        if (row == rows - 1000)
+        if (row == rows - 1000) {
+            if (order >= 0 && sortLate)
+                table->sortByColumn(0, Qt::SortOrder(order));
             lastStart = clock.nsecsElapsed();
+        }
         QMetaObject::invokeMethod(window, "commandProcessing", Qt::QueuedConnection,
                                   Q_ARG(QByteArray, liveValuesReply(row)));
         QCoreApplication::processEvents();
@@ -124,21 +140,30 @@ int main(int argc, char **argv)
     const double seconds = total / 1e9;
     const char *const orders[] = {"as the form sets it up", "by time, oldest first",
                                   "by time, newest first"};
-    std::printf("rows: %d (table %s)\n", rows, orders[order + 1]);
+    std::printf("rows: %d (table %s%s)\n", rows, orders[order + 1],
+                order >= 0 && sortLate ? " for the last 1,000 rows" : "");
     std::printf("first 1,000 rows: %.1f us per row\n", firstPerRow);
     std::printf("last 1,000 rows:  %.1f us per row (%.2f x the first)\n", lastPerRow,
                 lastPerRow / firstPerRow);
     std::printf("total: %.2f s\n", seconds);
-    bool met = lastPerRow <= 2.0 * firstPerRow && (rows != 100000 || seconds < 10.0);
+    // In a sort order the time per row grows with the rows, by the table's design.
+    // A sort of the whole table (--sort-late) leaves its scratch memory with the
+    // allocator, for later rows, which the memory figure then includes.
+    const bool formOrder = order < 0;
+    const bool memoryCounts = formOrder || !sortLate;
+    bool met =
+        !formOrder || (lastPerRow <= 1.3 * firstPerRow && (rows != 100000 || seconds < 10.0));
     if (rssBefore >= 0 && rssAfter >= 0) {
         const double bytesPerRow = (rssAfter - rssBefore) * 1024.0 / rows;
         std::printf("memory: %.0f bytes per row (resident %ld kB -> %ld kB)\n", bytesPerRow,
                     rssBefore, rssAfter);
-        met = met && bytesPerRow <= 400;
+        met = met && (!memoryCounts || bytesPerRow <= 0.85 * 1024);
     } else {
         std::printf("memory: not measured (no /proc/self/status on this system)\n");
     }
-    std::printf("targets (last <= 2 x first, 100,000 rows < 10 s, <= 400 bytes per row): %s\n",
+    std::printf("targets (%s%s): %s\n",
+                formOrder ? "last <= 1.3 x first, 100,000 rows < 10 s, " : "",
+                memoryCounts ? "<= 0.85 KB (870 bytes) per row" : "none once sorted late",
                 met ? "met" : "MISSED");
     return met ? 0 : 1;
 }

@@ -16,7 +16,6 @@ class LogTableTest : public QObject
 private slots:
     void rowsStayWholeAndInSortOrder_data();
     void rowsStayWholeAndInSortOrder();
-    void rowsOfTheSameSecondKeepTheirOrderOfArrival();
     void valuesSortAsNumbersAndTimesAcrossTheYearEnd();
     void withoutSortingRowsAreAppended();
 
@@ -40,9 +39,11 @@ QList<LogTableTest::Reply> LogTableTest::replies(int count, quint32 seed)
     for (int i = 0; i < count; ++i) {
         Reply reply;
         // Some rows share a second, the way polling and a run together give.
-        reply.time = start.addSecs(i - i % 3);
-        for (int v = 0; v < CsvFormat::ValueCount; ++v)
-            reply.values.append(int(random.bounded(40)) / 4.0 - 5.0); // many repeats
+        reply.time = start.addMSecs(i * 700);
+        for (int v = 0; v < CsvFormat::ValueCount; ++v) {
+            const int step = int(random.bounded(41)); // many repeats, and now and then no number
+            reply.values.append(step == 40 ? qQNaN() : step / 4.0 - 5.0);
+        }
         reply.fields = CsvFormat::rowFields(reply.time, reply.values);
         list.append(reply);
     }
@@ -70,25 +71,46 @@ void LogTableTest::rowsStayWholeAndInSortOrder_data()
 {
     QTest::addColumn<int>("column");
     QTest::addColumn<Qt::SortOrder>("order");
-    for (int column = 0; column < CsvFormat::FieldCount; ++column) {
-        QTest::addRow("column %d ascending", column) << column << Qt::AscendingOrder;
-        QTest::addRow("column %d descending", column) << column << Qt::DescendingOrder;
-    }
+    QTest::addColumn<bool>("clickedAfter"); // or sorted before the rows come
+    for (int column = 0; column < CsvFormat::FieldCount; ++column)
+        for (const bool clicked : {false, true})
+            for (const Qt::SortOrder order : {Qt::AscendingOrder, Qt::DescendingOrder})
+                QTest::addRow("column %d %s, %s", column,
+                              order == Qt::AscendingOrder ? "ascending" : "descending",
+                              clicked ? "clicked after" : "sorted before")
+                    << column << order << clicked;
 }
 
 void LogTableTest::rowsStayWholeAndInSortOrder()
 {
     QFETCH(int, column);
     QFETCH(Qt::SortOrder, order);
+    QFETCH(bool, clickedAfter);
     QTableWidget table(0, CsvFormat::FieldCount);
-    table.setSortingEnabled(true);
-    table.sortByColumn(column, order);
+    table.resize(600, 200);
+    table.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&table));
+    if (!clickedAfter) {
+        table.setSortingEnabled(true);
+        table.sortByColumn(column, order);
+    }
 
     const QList<Reply> all = replies(300, quint32(column * 2 + order));
     QList<Row> expected;
     for (const Reply &reply : all) {
         add(table, reply);
         expected.append(reply.fields);
+    }
+    if (clickedAfter) {
+        table.setSortingEnabled(true);
+        QHeaderView *header = table.horizontalHeader();
+        const QPoint middle(header->sectionViewportPosition(column) + 5, header->height() / 2);
+        for (int click = 0; click < 2 && (header->sortIndicatorSection() != column ||
+                                          header->sortIndicatorOrder() != order);
+             ++click)
+            QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, middle);
+        QCOMPARE(header->sortIndicatorSection(), column);
+        QCOMPARE(header->sortIndicatorOrder(), order);
     }
 
     QList<Row> shown = rowsOf(table);
@@ -99,39 +121,22 @@ void LogTableTest::rowsStayWholeAndInSortOrder()
     std::sort(expected.begin(), expected.end());
     QCOMPARE(sortedShown, expected);
 
-    // Each row went after the rows that compare equal: the arrival order, sorted stably.
+    // The column reads in the order of its times or values, not-a-number after every number.
     QList<Reply> byKey = all;
     const auto key = [column](const Reply &reply) {
         return column == 0 ? double(reply.time.toMSecsSinceEpoch()) : reply.values[column - 1];
     };
+    const auto less = [](double a, double b) { return !qIsNaN(a) && (qIsNaN(b) || a < b); };
     std::stable_sort(byKey.begin(), byKey.end(), [&](const Reply &a, const Reply &b) {
-        return order == Qt::AscendingOrder ? key(a) < key(b) : key(b) < key(a);
+        return order == Qt::AscendingOrder ? less(key(a), key(b)) : less(key(b), key(a));
     });
-    QList<Row> sortedByKey;
-    for (const Reply &reply : byKey)
-        sortedByKey.append(reply.fields);
-    QCOMPARE(shown, sortedByKey);
+    for (int row = 0; row < byKey.size(); ++row)
+        QCOMPARE(shown[row][column], byKey[row].fields[column]);
 
-    // Sorting again the same way changes nothing.
-    table.sortItems(column, order);
-    QCOMPARE(rowsOf(table), shown);
-    QCOMPARE(table.horizontalHeader()->sortIndicatorSection(), column);
-    QCOMPARE(table.horizontalHeader()->sortIndicatorOrder(), order);
-}
-
-void LogTableTest::rowsOfTheSameSecondKeepTheirOrderOfArrival()
-{
-    QTableWidget table(0, CsvFormat::FieldCount);
-    table.setSortingEnabled(true);
-    table.sortByColumn(0, Qt::AscendingOrder);
-    const QDateTime second(QDate(2026, 12, 6), QTime(14, 5, 9));
-    QList<Row> expected;
-    for (int i = 0; i < 5; ++i) {
-        const QList<double> values{double(i), 0, 0, 0, 0};
-        expected.append(CsvFormat::rowFields(second, values));
-        LogTable::appendRow(&table, second, values);
+    if (!clickedAfter) {
+        const QTableWidgetItem *newest = table.item(shown.indexOf(all.last().fields), 0);
+        QTRY_VERIFY(table.viewport()->rect().contains(table.visualItemRect(newest)));
     }
-    QCOMPARE(rowsOf(table), expected);
 }
 
 void LogTableTest::valuesSortAsNumbersAndTimesAcrossTheYearEnd()
