@@ -5,9 +5,10 @@
 
 install(TARGETS veltra-configurator RUNTIME DESTINATION .)
 
-set(veltra_qt_modules Core Gui Widgets SerialPort Charts)
+# The Qt DLLs are those of the modules the core library links.
+get_target_property(veltra_qt_modules configurator_core INTERFACE_LINK_LIBRARIES)
 foreach(module ${veltra_qt_modules})
-  install(FILES $<TARGET_FILE:Qt5::${module}> DESTINATION .)
+  install(FILES $<TARGET_FILE:${module}> DESTINATION .)
 endforeach()
 install(FILES $<TARGET_FILE:Qt5::QWindowsIntegrationPlugin> DESTINATION platforms)
 install(FILES $<TARGET_FILE:Qt5::QWindowsVistaStylePlugin> DESTINATION styles)
