@@ -6,12 +6,13 @@
 
 int main(int argc, char *argv[])
 {
-    QStringList paths = QCoreApplication::libraryPaths();
-    paths << QStringLiteral(".") << QStringLiteral("platforms");
-    QCoreApplication::setLibraryPaths(paths);
-
     QtCompat::useQt6HighDpiBehaviour();
     QApplication app(argc, argv);
+    // Plug-ins beside the executable, never in the working directory: the Windows Start-menu
+    // entry starts the program in a folder that every user of the PC may write to.
+    const QString programDir = QCoreApplication::applicationDirPath();
+    QCoreApplication::addLibraryPath(programDir + QStringLiteral("/platforms"));
+    QCoreApplication::addLibraryPath(programDir);
     QCommandLineParser options;
     options.setApplicationDescription(
         QStringLiteral("Конфигуратор датчика температуры Veltra с выходом 4–20 мА"));

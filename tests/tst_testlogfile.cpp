@@ -137,6 +137,9 @@ void TestLogFileTest::rowsThatCannotBeWrittenAreReportedFirstOnceThenQuietly_dat
 void TestLogFileTest::rowsThatCannotBeWrittenAreReportedFirstOnceThenQuietly()
 {
     QFETCH(QString, mishap);
+#ifdef Q_OS_WIN
+    QSKIP("Windows removes no file that a program holds open, so the log cannot lose its file");
+#endif
     TestLogFile log;
     QVERIFY(log.create(dir->path(), start));
     const QStringList fields = CsvFormat::rowFields(start, {1, 2, 3, 4, 5});
@@ -158,6 +161,9 @@ void TestLogFileTest::rowsThatCannotBeWrittenAreReportedFirstOnceThenQuietly()
 
 void TestLogFileTest::aNewRunReportsItsOwnFirstFailure()
 {
+#ifdef Q_OS_WIN
+    QSKIP("Windows removes no file that a program holds open, so the log cannot lose its file");
+#endif
     TestLogFile log;
     QVERIFY(log.create(dir->path(), start));
     QVERIFY(QFile::remove(log.fileName()));
