@@ -71,6 +71,9 @@ void MainWindow::on_buttonConnect_clicked()
         serialPort.setReadBufferSize(255);
         if (!name.isEmpty() && serialPort.open(QIODevice::ReadWrite)) {
             serialPort.setTextModeEnabled(false);
+            // Whatever the window shows, nothing has been read from this device yet.
+            deviceRecord = DeviceRecord();
+            userRequests.clear();
             ui->buttonConnect->setText(QStringLiteral("Отключиться"));
             workerThread->start(QThread::InheritPriority);
             emit portOpen();

@@ -1,6 +1,8 @@
 #pragma once
 
+#include "device/devicerecord.h"
 #include "device/requests.h"
+#include "device/userrequests.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -162,4 +164,7 @@ private:
     bool processingReplies = false;
     QList<QByteArray> deferredReplies;
     QString configDir; // empty: "configs" in the working directory
+    // What this connection has read from the device; emptied when the port opens.
+    DeviceRecord deviceRecord;
+    UserRequests userRequests;
 };

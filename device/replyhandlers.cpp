@@ -66,6 +66,8 @@ void MainWindow::processReply(const QByteArray &data)
             showUnlockAnswer(reply.data);
         return;
     }
+    if (!reply.resultCode || Device::isSuccess(*reply.resultCode))
+        deviceRecord.take(reply.command, reply.data);
     decodeReply(reply.command, reply.data);
 }
 

@@ -1,0 +1,22 @@
+#pragma once
+
+#include "device/replies.h"
+
+#include <optional>
+
+// What has been read from the device on the line since the port opened. A
+// group counts as read once a reply to its read or its write, with a good
+// check byte and a success code, has been decoded; the controls may hold
+// values from elsewhere (a file, another device), which are not this device's.
+struct DeviceRecord
+{
+    std::optional<Device::DeviceInfoReply> info;
+    std::optional<Device::ProbeTypeReply> probe;
+    std::optional<Device::CorrectionPoints> correction;
+    std::optional<Device::ConverterConstants> adc;
+    std::optional<Device::ConverterConstants> coldJunction;
+
+    bool hasRead(quint8 command) const;
+    // Keeps what a good reply of this command says; other commands change nothing.
+    void take(quint8 command, const QByteArray &data);
+};
