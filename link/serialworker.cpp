@@ -203,7 +203,12 @@ void SerialWorker::receivePackage()
     showRxCommand(frame.reply.size() >= 2 ? quint8(frame.reply.at(1)) : 0);
     showRxData(FrameCodec::toHex(frame.reply.mid(2)));
     const QByteArray reply = frame.reply;
-    toGui([this, reply] { emit receiveEnd(reply); });
+    // A reply that fails its check byte is not the device's data: it is shown
+    // in the traffic boxes like any other, but handed on apart.
+    if (frame.checkByteOk)
+        toGui([this, reply] { emit receiveEnd(reply); });
+    else
+        toGui([this, reply] { emit receiveCorrupted(reply); });
 }
 
 void SerialWorker::portError(QSerialPort::SerialPortError error)

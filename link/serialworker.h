@@ -52,6 +52,8 @@ public:
 
 signals:
     void receiveEnd(QByteArray data);
+    // A reply whose check byte is wrong: its bytes cannot be trusted.
+    void receiveCorrupted(QByteArray data);
     void styleChanged(QStringList style);
     void packetTransmited();
     void portErrorText(QString message);

@@ -40,6 +40,10 @@ public slots:
         replies.append(data);
         events.append(QStringLiteral("END:") + QString::fromLatin1(data.toHex().toUpper()));
     }
+    void corrupted(const QByteArray &data)
+    {
+        events.append(QStringLiteral("CORRUPTED:") + QString::fromLatin1(data.toHex().toUpper()));
+    }
     void transmitted() { events.append(QStringLiteral("TRANSMITTED")); }
 };
 
@@ -142,6 +146,7 @@ private slots:
         recorder = new Recorder;
         connect(worker, &SerialWorker::styleChanged, recorder, &Recorder::style);
         connect(worker, &SerialWorker::receiveEnd, recorder, &Recorder::reply);
+        connect(worker, &SerialWorker::receiveCorrupted, recorder, &Recorder::corrupted);
         connect(worker, &SerialWorker::packetTransmited, recorder, &Recorder::transmitted);
         thread = new QThread;
         worker->moveToThread(thread);
@@ -254,16 +259,17 @@ private slots:
         deviceWrites(hex("000506FF"));
         QTRY_COMPARE_WITH_TIMEOUT(recorder->events.count("RX"), 2, 2000);
         QTRY_COMPARE_WITH_TIMEOUT(recorder->events.size(), 6, 2000);
-        QVERIFY(recorder->replies.size() == 1);
-        // Each half is judged on its own: neither checks out, both are delivered.
-        QCOMPARE(recorder->events, QStringList({"RX", "CheckByte Error", "END:00", "RX",
+        QVERIFY(recorder->replies.isEmpty());
+        // Each half is judged on its own: neither checks out.
+        QCOMPARE(recorder->events, QStringList({"RX", "CheckByte Error", "CORRUPTED:00", "RX",
                                                 "CheckByte Error", "BAD PACKET"}));
     }
 
-    void badCheckByteStillDelivers()
+    void badCheckByteIsShownButHandedOnApart()
     {
         deviceWrites(hex("FF000102000507FF"));
-        QTRY_COMPARE(recorder->events, QStringList({"RX", "CheckByte Error", "END:0001020005"}));
+        QTRY_COMPARE(recorder->events,
+                     QStringList({"RX", "CheckByte Error", "CORRUPTED:0001020005"}));
         QTRY_COMPARE(rxData->text(), QStringLiteral("020005"));
         QCOMPARE(rxCommand->value(), 1);
     }
