@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/userfile.h"
 #include "link/serialworker.h"
 #include "ui_mainwindow.h"
 
@@ -74,18 +75,21 @@ void MainWindow::on_buttonConnect_clicked()
             // Whatever the window shows, nothing has been read from this device yet.
             deviceRecord = DeviceRecord();
             userRequests.clear();
+            lineNotice.clear();
             ui->buttonConnect->setText(QStringLiteral("Отключиться"));
             workerThread->start(QThread::InheritPriority);
             emit portOpen();
         }
     }
     changeControlsEnabled();
+    showDeviceIdentity();
 }
 
 // Closes the port and waits for the worker thread, so that a quick reconnect
 // finds the thread stopped and starts it afresh.
 void MainWindow::closeConnection()
 {
+    endTestRun(RunEnd::Disconnect);
     serialPort.close();
     workerThread->quit();
     workerThread->wait();
@@ -93,20 +97,35 @@ void MainWindow::closeConnection()
     deferredReplies.clear();
     replyWindow.stop();
     liveValuesDue = false;
+    userRequests.clear();
+    userRequestTimer.stop();
     emit portClose();
+    showDeviceIdentity();
 }
 
 // The device end of the line has gone: an adapter pulled, the far end of a
 // pseudo-terminal closed. Such a port wakes the event loop with one error
 // after another, fast enough to starve the box below, so it is closed first.
-// Then the box says why, and the connection ends as "Отключиться" ends it.
+// The indicator and the status bar say what happened and what it ended, the
+// box the error calls for (if any) says why, and the connection ends as
+// "Отключиться" ends it.
 void MainWindow::closeLostLine(const QString &message)
 {
     if (!serialPort.isOpen())
         return;
+    const QString port = serialPort.portName();
+    const QString runFile =
+        testRunning && testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString();
     pollTimer.stop();
-    testTimer.stop();
     serialPort.close();
+    endTestRun(RunEnd::LineLost);
+    noAnswerTimer.stop();
+    setStatusColour(QStringLiteral("red"), QStringLiteral("NO LINE"));
+    lineNotice.setText(runFile.isEmpty()
+                           ? QStringLiteral("Связь потеряна: порт %1.").arg(port)
+                           : QStringLiteral("Связь потеряна: порт %1. Испытание остановлено, "
+                                            "файл %2.")
+                                 .arg(port, runFile));
     worker->reportPortError(message);
     if (!workerThread->isRunning())
         return; // ended meanwhile
@@ -115,11 +134,19 @@ void MainWindow::closeLostLine(const QString &message)
     changeControlsEnabled();
 }
 
+// A run in progress is not ended by a stray click: the window asks first.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    if (testRunning &&
+        !askYesNo(QStringLiteral("Идёт испытание"),
+                  QStringLiteral("Идёт испытание, файл %1.\nЗавершить испытание и закрыть окно?")
+                      .arg(UserFile::shownPath(testLogFile->fileName())))) {
+        event->ignore();
+        return;
+    }
+    endTestRun(RunEnd::WindowClosed);
     if (serialPort.isOpen())
         closeConnection();
-    endTestRun();
     event->accept();
 }
 

@@ -51,12 +51,23 @@ void MainWindow::setUpTimers()
     replyWindow.setTimerType(Qt::PreciseTimer);
     replyWindow.setInterval(1000);
     connect(&replyWindow, &QTimer::timeout, this, &MainWindow::sendDueLiveValues);
+    // The user's confirmed actions that get no answer in time are told so.
+    clock.start();
+    userRequestTimer.setInterval(250);
+    connect(&userRequestTimer, &QTimer::timeout, this, &MainWindow::expireUserRequests);
 }
 
 void MainWindow::setUpWorker()
 {
     worker = new SerialWorker(&serialPort);
     debugWindow = new DebugWindow(this, worker, &serialPort);
+    // What the user sends by hand is the user's, and so is the reply to it.
+    connect(debugWindow, &DebugWindow::requestSent, this,
+            [this](const QByteArray &request) { userRequests.sent(request, clock.elapsed()); });
+    connect(debugWindow, &DebugWindow::rawBytesSent, this, [this](const QByteArray &bytes) {
+        if (bytes.size() >= 3 && quint8(bytes.at(0)) == 0xFF) // typed as a frame
+            userRequests.sent(bytes.mid(1, 2), clock.elapsed());
+    });
     connect(worker, &SerialWorker::styleChanged, this, &MainWindow::changeStatusLabel);
     connect(worker, &SerialWorker::packetTransmited, this, &MainWindow::waitPacket);
     connect(worker, &SerialWorker::lineLost, this, &MainWindow::closeLostLine);
@@ -67,6 +78,7 @@ void MainWindow::setUpWorker()
     connect(workerThread, &QThread::started, worker, &SerialWorker::doWork);
     connect(workerThread, &QThread::finished, worker, &SerialWorker::stop);
     connect(worker, &SerialWorker::receiveEnd, this, &MainWindow::commandProcessing);
+    connect(worker, &SerialWorker::receiveCorrupted, this, &MainWindow::corruptedReply);
     connect(worker, &QObject::destroyed, workerThread, &QThread::quit);
 
     statusLabel.setFixedWidth(150);
@@ -75,6 +87,12 @@ void MainWindow::setUpWorker()
     statusLabel.setStyleSheet(StatusStyle::initialSheet());
     worker->setStatusLabel(&statusLabel);
     ui->statusBar->addWidget(&statusLabel, 0);
+    // The bar lays out right to left; its texts read left to right.
+    for (QLabel *label : {&deviceLabel, &lineNotice}) {
+        label->setLayoutDirection(Qt::LeftToRight);
+        ui->statusBar->addWidget(label, label == &lineNotice ? 1 : 0);
+    }
+    showDeviceIdentity();
 }
 
 // The time column fits a time stamp, the five value columns share the
@@ -93,7 +111,7 @@ void MainWindow::setUpTableHeader()
 
 MainWindow::~MainWindow()
 {
-    endTestRun();
+    endTestRun(RunEnd::WindowClosed);
     // The worker may only go once its thread has stopped running its slots.
     workerThread->quit();
     workerThread->wait();

@@ -3,9 +3,11 @@
 #include "device/devicerecord.h"
 #include "device/requests.h"
 #include "device/userrequests.h"
+#include "testlog/runevents.h"
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QLabel>
 #include <QList>
 #include <QMainWindow>
@@ -90,6 +92,8 @@ private slots:
     void on_buttonReadCJ_clicked();
     void on_buttonWriteCJ_clicked();
     void commandProcessing(QByteArray data);
+    void corruptedReply(QByteArray data);
+    void expireUserRequests();
     void changeStatusLabel(QStringList style);
     void waitPacket();
 
@@ -108,15 +112,29 @@ private:
     void closeConnection();
     void closeLostLine(const QString &message);
 
-    // Status indicator (app/statusindicator.cpp)
+    // Status indicator and status bar (app/statusindicator.cpp)
     void setStatusColour(const QString &colour, const QString &word);
+    void showDeviceIdentity();
 
     // Requests and replies (device/)
+    struct Reply
+    {
+        QByteArray data;
+        bool corrupted = false; // its check byte was wrong
+    };
+    // Requests of the user's own (buttons, the manual packet window); `action`
+    // names a request the user confirmed, whose outcome is told in a box.
+    void sendUserRequest(const QByteArray &request, const QString &action = QString());
+    void confirmAndSend(const QString &action, const QString &question, const QByteArray &request);
     void processDeferredReplies();
     void sendDueLiveValues();
-    void processReply(const QByteArray &data);
+    void processReply(const Reply &reply);
+    void dropCorruptedReply(const QByteArray &data, bool usersReply);
     void showInformation(const QString &title, const QString &text);
-    bool reportResultCode(quint8 resultCode); // true when it was an error
+    bool askYesNo(const QString &title, const QString &text);
+    // True when it was an error; its box only where `showBox` says.
+    bool reportResultCode(quint8 resultCode, bool showBox);
+    void updateLiveValuesState();
     void decodeReply(quint8 command, const QByteArray &data);
     void showLiveValues(const QByteArray &data);
     void showConstants(const QByteArray &data, QDoubleSpinBox *fsr, QDoubleSpinBox *ocr);
@@ -139,7 +157,9 @@ private:
 
     // Test runs (testlog/)
     void logLiveValues(const QList<double> &values);
-    void endTestRun();
+    void noteRunEvent(const QString &text);
+    QString describeDevice() const;
+    void endTestRun(RunEnd cause, const QString &tabName = QString());
 
     Ui::MainWindow *ui;
     SerialWorker *worker = nullptr;
@@ -162,9 +182,19 @@ private:
     // box is open wait here.
     int openBoxes = 0;
     bool processingReplies = false;
-    QList<QByteArray> deferredReplies;
+    QList<Reply> deferredReplies;
     QString configDir; // empty: "configs" in the working directory
     // What this connection has read from the device; emptied when the port opens.
     DeviceRecord deviceRecord;
     UserRequests userRequests;
+    QElapsedTimer clock; // for the age of the user's requests
+    QTimer userRequestTimer;
+    // A device error in the program's own replies opens its box once a polling
+    // session or a run; after that only the indicator and the run's events tell.
+    bool sessionErrorShown = false;
+    QDateTime liveValuesShownAt;
+    RunEvents runEvents;
+    int runRows = 0;
+    QLabel lineNotice;  // status bar: a lost line and what it ended
+    QLabel deviceLabel; // status bar: which device this connection has read
 };

@@ -30,3 +30,15 @@ void MainWindow::notAnswered()
     setStatusColour(QStringLiteral("red"), QStringLiteral("NOT ANSWER"));
     noAnswerTimer.stop();
 }
+
+// Which device the window talks to: the serial number this connection has
+// read, or that none was read.
+void MainWindow::showDeviceIdentity()
+{
+    if (!serialPort.isOpen())
+        deviceLabel.setText(QStringLiteral("Нет подключения"));
+    else if (deviceRecord.info)
+        deviceLabel.setText(QStringLiteral("Прибор № %1").arg(deviceRecord.info->serialNumber));
+    else
+        deviceLabel.setText(QStringLiteral("Прибор не считан"));
+}

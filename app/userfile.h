@@ -13,12 +13,17 @@ inline QString copySuffix(int copy)
     return copy > 1 ? QStringLiteral(" (%1)").arg(copy) : QString();
 }
 
-// Opens `file` under pathOf(1), pathOf(2)… up to 999, whichever no file has yet.
+// Opens `file` under pathOf(1), pathOf(2)… up to 999, whichever no file has yet
+// (nor its companion, a file that goes beside it under a name made from its own).
 // On failure the file names the last path tried, and its error says why.
-template <class PathOf> bool createNew(QFile &file, const PathOf &pathOf, QIODevice::OpenMode mode)
+template <class PathOf>
+bool createNew(QFile &file, const PathOf &pathOf, QIODevice::OpenMode mode,
+               QString (*companion)(const QString &) = nullptr)
 {
     for (int copy = 1; copy <= 999; ++copy) {
         file.setFileName(pathOf(copy));
+        if (companion && QFileInfo::exists(companion(file.fileName())))
+            continue;
         // NewOnly fails instead of truncating when the name is taken, and the
         // check and the creation are one step, so no other file can slip in.
         if (file.open(mode | QIODevice::NewOnly))

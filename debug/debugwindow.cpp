@@ -35,6 +35,7 @@ void DebugWindow::on_sendButton_clicked()
     request.append(char(ui->TxCommand->value() & 0xFF));
     request.append(HexInput::decode(ui->TxData->text()));
     worker->sendPackage(request);
+    emit requestSent(request);
 }
 
 void DebugWindow::changeEnabled()
@@ -51,7 +52,12 @@ void DebugWindow::on_manualSendButton_clicked()
     if (!port->isOpen())
         return;
     // A second click while groups are still going out queues its groups after them.
-    rawGroups.append(HexInput::rawGroups(ui->ManualTxData->text()));
+    const QList<QByteArray> groups = HexInput::rawGroups(ui->ManualTxData->text());
+    rawGroups.append(groups);
+    QByteArray all;
+    for (const QByteArray &group : groups)
+        all.append(group);
+    emit rawBytesSent(all);
     if (!rawPause.isActive())
         sendNextRawGroup();
 }

@@ -23,6 +23,12 @@ public:
     DebugWindow(QWidget *parent, SerialWorker *worker, QSerialPort *port);
     ~DebugWindow() override;
 
+signals:
+    // What the user sent from here: a request handed to the worker, or raw
+    // bytes as typed (all groups of one click).
+    void requestSent(QByteArray request);
+    void rawBytesSent(QByteArray bytes);
+
 private slots:
     void on_sendButton_clicked();
     void changeEnabled();

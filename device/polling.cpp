@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "app/userfile.h"
 #include "device/requests.h"
 #include "link/serialworker.h"
 #include "ui_mainwindow.h"
@@ -43,8 +44,10 @@ void MainWindow::on_startButton_clicked()
         return;
     runCommandOne();
     pollTimer.start(); // restarts the interval when already running
+    sessionErrorShown = false;
     ui->startButton->setEnabled(false);
     ui->stopButton->setEnabled(true);
+    updateLiveValuesState();
 }
 
 void MainWindow::on_stopButton_clicked()
@@ -52,18 +55,49 @@ void MainWindow::on_stopButton_clicked()
     pollTimer.stop();
     ui->startButton->setEnabled(true);
     ui->stopButton->setEnabled(false);
+    updateLiveValuesState();
 }
 
 // Leaving the Data tab ends polling, and any tab but the Data tab ends a test
-// run; coming back to the Data tab leaves both stopped, ready for "Старт".
+// run: the other tabs send their own requests, and a reply cannot be told from
+// the run's. Coming back to the Data tab leaves both stopped, ready for
+// "Старт". A run ended this way says so at once, in a box over the tab chosen.
 void MainWindow::on_tabWidget_currentChanged(int index)
 {
     if (index == DataTab) {
         ui->startButton->setEnabled(serialPort.isOpen());
     } else {
-        endTestRun();
+        const bool runEnds = testRunning;
+        const QString path = testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString();
+        const QString tabName = ui->tabWidget->tabText(index);
+        endTestRun(RunEnd::OtherTab, tabName);
         pollTimer.stop();
+        updateLiveValuesState();
+        if (runEnds)
+            showInformation(QStringLiteral("Испытание завершено"),
+                            QStringLiteral("Испытание завершено: %1.\nФайл: %2\nЗаписано строк: %3")
+                                .arg(runEndText(RunEnd::OtherTab, tabName), path)
+                                .arg(runRows));
     }
     ui->pushButtonStopTesting->setEnabled(false);
     ui->stopButton->setEnabled(false);
+}
+
+// The Data tab's values are live only while polling feeds them; during a run
+// the replies go to the run instead.
+void MainWindow::updateLiveValuesState()
+{
+    const bool live = pollTimer.isActive() && !testRunning;
+    const QString colour = live || liveValuesShownAt.isNull() ? QStringLiteral("color: black;")
+                                                              : QStringLiteral("color: gray;");
+    for (QDoubleSpinBox *box :
+         {ui->preValue, ui->correctedValue, ui->tempADC, ui->tempTMP, ui->Iout})
+        box->setStyleSheet(colour);
+    QString state;
+    if (!live && !liveValuesShownAt.isNull())
+        state = QStringLiteral("Значения не обновляются (%1). Последние получены в %2.")
+                    .arg(testRunning ? QStringLiteral("идёт испытание")
+                                     : QStringLiteral("опрос остановлен"),
+                         liveValuesShownAt.toString(QStringLiteral("hh:mm:ss")));
+    ui->liveValuesState->setText(state);
 }

@@ -5,6 +5,7 @@
 #include "ui_mainwindow.h"
 
 #include <QMessageBox>
+#include <QPushButton>
 
 #include <cmath>
 
@@ -36,7 +37,17 @@ void MainWindow::commandProcessing(QByteArray data)
     noAnswerTimer.stop();
     // The line is free again: the whole answer is in.
     sendDueLiveValues();
-    deferredReplies.append(data);
+    deferredReplies.append({data, false});
+    processDeferredReplies();
+}
+
+// An answer all the same: the line is free, and the request it answers has
+// had its reply. But none of its bytes reach a control, a run or an export.
+void MainWindow::corruptedReply(QByteArray data)
+{
+    noAnswerTimer.stop();
+    sendDueLiveValues();
+    deferredReplies.append({data, true});
     processDeferredReplies();
 }
 
@@ -53,22 +64,59 @@ void MainWindow::processDeferredReplies()
     processingReplies = false;
 }
 
-void MainWindow::processReply(const QByteArray &data)
+// A device error in a reply the user asked for opens its box. In the
+// program's own replies (polling, a run, or one that answers nothing) it shows
+// on the indicator and in the run's events, and opens its box only once a
+// polling session or a run, so that the user can always reach "Стоп" and
+// "Отключиться".
+void MainWindow::processReply(const Reply &received)
 {
-    if (data.isEmpty())
+    const std::optional<UserRequests::Request> asked =
+        userRequests.answer(received.data, clock.elapsed());
+    if (received.corrupted) {
+        if (asked && !asked->action.isEmpty())
+            showInformation(asked->action, QStringLiteral("Ответ прибора повреждён (не совпал "
+                                                          "контрольный байт): выполнение не "
+                                                          "подтверждено."));
+        noteRunEvent(QStringLiteral("Ответ отброшен: не совпал контрольный байт (%1)")
+                         .arg(QString::fromLatin1(received.data.toHex(' ').toUpper())));
         return;
-    const Device::ReplyHeader reply = Device::parseReply(data);
-    if (reply.resultCode && reportResultCode(*reply.resultCode) &&
-        reply.length == Device::StatusOnlyLength)
+    }
+    if (received.data.isEmpty())
         return;
+    const Device::ReplyHeader reply = Device::parseReply(received.data);
+    const bool session = pollTimer.isActive() || testRunning;
+    const bool showBox = asked || (session && !sessionErrorShown);
+    if (reply.resultCode && reportResultCode(*reply.resultCode, showBox)) {
+        if (!asked && showBox)
+            sessionErrorShown = true;
+        if (reply.length == Device::StatusOnlyLength)
+            return;
+    } else if (asked && !asked->action.isEmpty()) {
+        showInformation(asked->action, QStringLiteral("Прибор выполнил команду."));
+    }
     if (reply.type == Device::Type::Action) {
         if (reply.command == Device::ActionCommand::FactoryMode)
             showUnlockAnswer(reply.data);
         return;
     }
-    if (!reply.resultCode || Device::isSuccess(*reply.resultCode))
+    if (!reply.resultCode || Device::isSuccess(*reply.resultCode)) {
         deviceRecord.take(reply.command, reply.data);
+        showDeviceIdentity();
+    }
     decodeReply(reply.command, reply.data);
+}
+
+// The user's confirmed actions that had no answer in time say so.
+void MainWindow::expireUserRequests()
+{
+    for (const UserRequests::Request &request : userRequests.expire(clock.elapsed())) {
+        if (!request.action.isEmpty())
+            showInformation(request.action, QStringLiteral("Прибор не ответил: выполнение не "
+                                                           "подтверждено."));
+    }
+    if (userRequests.isEmpty())
+        userRequestTimer.stop();
 }
 
 void MainWindow::showInformation(const QString &title, const QString &text)
@@ -80,13 +128,28 @@ void MainWindow::showInformation(const QString &title, const QString &text)
     processDeferredReplies();
 }
 
-bool MainWindow::reportResultCode(quint8 resultCode)
+bool MainWindow::askYesNo(const QString &title, const QString &text)
+{
+    QMessageBox box(QMessageBox::Question, title, text, QMessageBox::Yes | QMessageBox::No, this);
+    box.setDefaultButton(QMessageBox::No);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    ++openBoxes;
+    const bool yes = box.exec() == QMessageBox::Yes;
+    --openBoxes;
+    processDeferredReplies();
+    return yes;
+}
+
+bool MainWindow::reportResultCode(quint8 resultCode, bool showBox)
 {
     const std::optional<Device::Message> message = Device::resultCodeMessage(resultCode);
     if (!message)
         return false;
     setStatusColour(QStringLiteral("orange"), QStringLiteral("RC"));
-    showInformation(message->title, message->text);
+    noteRunEvent(QStringLiteral("Ошибка прибора: %1").arg(message->text));
+    if (showBox)
+        showInformation(message->title, message->text);
     return true;
 }
 
@@ -131,6 +194,8 @@ void MainWindow::showLiveValues(const QByteArray &data)
         logLiveValues(values);
         return;
     }
+    liveValuesShownAt = QDateTime::currentDateTime();
+    updateLiveValuesState();
     setNumber(ui->preValue, values.at(0));
     setNumber(ui->correctedValue, values.at(1));
     setNumber(ui->tempADC, values.at(2));

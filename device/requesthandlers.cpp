@@ -5,11 +5,28 @@
 #include "ui_mainwindow.h"
 
 // One handler per device control: each builds its request from the controls
-// and hands it to the worker once.
+// and hands it to the worker once. The actions that change what the device
+// keeps ask first, and tell their outcome.
+
+void MainWindow::sendUserRequest(const QByteArray &request, const QString &action)
+{
+    if (serialPort.isOpen())
+        userRequests.sent(request, clock.elapsed(), action);
+    worker->sendPackage(request);
+    if (!action.isEmpty() && serialPort.isOpen())
+        userRequestTimer.start();
+}
+
+void MainWindow::confirmAndSend(const QString &action, const QString &question,
+                                const QByteArray &request)
+{
+    if (askYesNo(action, question))
+        sendUserRequest(request, action);
+}
 
 void MainWindow::on_buttonReadProbeType_clicked()
 {
-    worker->sendPackage(Device::readRequest(Device::Command::ProbeType));
+    sendUserRequest(Device::readRequest(Device::Command::ProbeType));
 }
 
 void MainWindow::on_buttonWriteProbeType_clicked()
@@ -17,7 +34,7 @@ void MainWindow::on_buttonWriteProbeType_clicked()
     // Voltage cannot be written, and neither can "no kind" after a device
     // reported one this program does not know.
     if (catalogue.encode(ui->comboGradType->currentIndex(), ui->comboGradName->currentIndex()))
-        worker->sendPackage(Device::writeProbeType(shownProbeType()));
+        sendUserRequest(Device::writeProbeType(shownProbeType()));
 }
 
 Device::ProbeTypeSettings MainWindow::shownProbeType() const
@@ -36,76 +53,89 @@ Device::ProbeTypeSettings MainWindow::shownProbeType() const
 
 void MainWindow::on_buttonFirstPoint_clicked()
 {
-    worker->sendPackage(Device::autoCalibration(Device::CalibrationPoint::First));
+    confirmAndSend(QStringLiteral("Автокалибровка: первая точка"),
+                   QStringLiteral("Прибор примет сигнал, поданный сейчас на его вход, за первую "
+                                  "точку калибровки. Продолжить?"),
+                   Device::autoCalibration(Device::CalibrationPoint::First));
 }
 
 void MainWindow::on_buttonSecondPoint_clicked()
 {
-    worker->sendPackage(Device::autoCalibration(Device::CalibrationPoint::Second));
+    confirmAndSend(QStringLiteral("Автокалибровка: вторая точка"),
+                   QStringLiteral("Прибор примет сигнал, поданный сейчас на его вход, за вторую "
+                                  "точку калибровки. Продолжить?"),
+                   Device::autoCalibration(Device::CalibrationPoint::Second));
 }
 
 void MainWindow::on_buttonWriteFixedCurrent_clicked()
 {
-    worker->sendPackage(Device::fixedCurrent(ui->LoopCurrent->value()));
+    sendUserRequest(Device::fixedCurrent(ui->LoopCurrent->value()));
 }
 
 void MainWindow::on_buttonReadADC_clicked()
 {
-    worker->sendPackage(Device::readRequest(Device::Command::ADC));
+    sendUserRequest(Device::readRequest(Device::Command::ADC));
 }
 
 void MainWindow::on_buttonWriteADC_clicked()
 {
-    worker->sendPackage(Device::writeADC({ui->ADC_FSR->value(), ui->ADC_OCR->value()}));
+    sendUserRequest(Device::writeADC({ui->ADC_FSR->value(), ui->ADC_OCR->value()}));
 }
 
 void MainWindow::on_buttonReadDeviceInfo_clicked()
 {
-    worker->sendPackage(Device::readRequest(Device::Command::DeviceInfo));
+    sendUserRequest(Device::readRequest(Device::Command::DeviceInfo));
 }
 
 void MainWindow::on_buttonWriteDeviceInfo_clicked()
 {
-    worker->sendPackage(Device::writeDeviceInfo(ui->CurrentDate->date(), ui->Number->value()));
+    sendUserRequest(Device::writeDeviceInfo(ui->CurrentDate->date(), ui->Number->value()));
 }
 
 void MainWindow::on_buttonClearEEPROM_clicked()
 {
-    worker->sendPackage(Device::eepromOperation(Device::EepromOperation::Clear));
+    confirmAndSend(QStringLiteral("Сбросить настройки"),
+                   QStringLiteral("Прибор сотрёт все сохранённые в нём настройки. Продолжить?"),
+                   Device::eepromOperation(Device::EepromOperation::Clear));
 }
 
 void MainWindow::on_buttonSaveFactorySettings_clicked()
 {
-    worker->sendPackage(Device::eepromOperation(Device::EepromOperation::SaveAsFactory));
+    confirmAndSend(QStringLiteral("Сохранить как заводские настройки"),
+                   QStringLiteral("Текущие настройки прибора заменят его заводские настройки; "
+                                  "прежние заводские будут потеряны. Продолжить?"),
+                   Device::eepromOperation(Device::EepromOperation::SaveAsFactory));
 }
 
 void MainWindow::on_buttonFactoryResetSettings_clicked()
 {
-    worker->sendPackage(Device::eepromOperation(Device::EepromOperation::ResetToFactory));
+    confirmAndSend(QStringLiteral("Сбросить до заводских настроек"),
+                   QStringLiteral("Настройки прибора будут заменены заводскими. Продолжить?"),
+                   Device::eepromOperation(Device::EepromOperation::ResetToFactory));
 }
 
 void MainWindow::on_buttonFactoryMode_clicked()
 {
     // The password is the device's business: it goes out as typed, even empty.
-    worker->sendPackage(Device::factoryMode(ui->passwordLine->text()));
+    sendUserRequest(Device::factoryMode(ui->passwordLine->text()));
 }
 
 void MainWindow::on_buttonReadRefAndMeas_clicked()
 {
-    worker->sendPackage(Device::readRequest(Device::Command::RefAndMeas));
+    sendUserRequest(Device::readRequest(Device::Command::RefAndMeas));
 }
 
 void MainWindow::on_buttonWriteRefAndMeas_clicked()
 {
-    worker->sendPackage(Device::writeRefAndMeas(shownCorrectionPoints()));
+    sendUserRequest(Device::writeRefAndMeas(shownCorrectionPoints()));
 }
 
 void MainWindow::on_buttonReadCJ_clicked()
 {
-    worker->sendPackage(Device::readRequest(Device::Command::CJ));
+    sendUserRequest(Device::readRequest(Device::Command::CJ));
 }
 
 void MainWindow::on_buttonWriteCJ_clicked()
 {
-    worker->sendPackage(Device::writeCJ({ui->CJ_FSR->value(), ui->CJ_OCR->value()}));
+    sendUserRequest(Device::writeCJ({ui->CJ_FSR->value(), ui->CJ_OCR->value()}));
 }

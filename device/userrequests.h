@@ -32,6 +32,7 @@ public:
     // Requests whose time for an answer has run out, taken off the list.
     QList<Request> expire(qint64 nowMs);
     void clear() { waiting.clear(); }
+    bool isEmpty() const { return waiting.isEmpty(); }
 
 private:
     QList<Request> waiting; // oldest first

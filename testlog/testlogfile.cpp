@@ -2,6 +2,7 @@
 
 #include "app/userfile.h"
 #include "testlog/csvformat.h"
+#include "testlog/runevents.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -20,7 +21,9 @@ bool TestLogFile::create(const QString &directory, const QDateTime &start)
     failureSeen = false;
     const QDir dir(directory);
     const auto pathOf = [&](int copy) { return dir.filePath(CsvFormat::fileName(start, copy)); };
-    if (!UserFile::createNew(*this, pathOf, QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+    // The run's events go beside the file, so their name must be free too.
+    if (!UserFile::createNew(*this, pathOf, QIODevice::WriteOnly | QIODevice::Unbuffered,
+                             &RunEvents::pathFor)) {
         setFileName(pathOf(1));
         return false;
     }

@@ -8,18 +8,29 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QFileInfo>
 
 // Test runs: while a run is on, every LiveValues reply becomes one line of the
 // run's CSV file and one row of the table on the Testing tab, the line first,
 // so that no row is ever shown that the file does not hold.
+
+namespace {
+
+QString fileNameOf(const QFile *file)
+{
+    return file ? QFileInfo(file->fileName()).fileName() : QString();
+}
+
+} // namespace
 
 void MainWindow::on_pushButtonStartTesting_clicked()
 {
     if (!serialPort.isOpen())
         return;
 
+    const QDateTime start = QDateTime::currentDateTime();
     auto *log = new TestLogFile(this);
-    if (!log->create(QDir::currentPath(), QDateTime::currentDateTime())) {
+    if (!log->create(QDir::currentPath(), start)) {
         const QString path = UserFile::shownPath(log->fileName());
         delete log;
         showInformation(QStringLiteral("Внимание!"),
@@ -29,28 +40,37 @@ void MainWindow::on_pushButtonStartTesting_clicked()
         return;
     }
     // A run still going ends here; the previous run's file object goes.
-    endTestRun();
+    endTestRun(RunEnd::Stop);
     delete testLogFile;
     testLogFile = log;
+    runRows = 0;
+    sessionErrorShown = false;
 
     // The table keeps whatever sort it has: the new rows take the places it
     // gives them and the newest one is scrolled into view.
 
-    // A disconnect stops the timer; the run ends with it, so that the file is
-    // closed and the next connection starts afresh with a new run.
-    connect(this, &MainWindow::portClose, this, &MainWindow::endTestRun, Qt::UniqueConnection);
-
     emit testRunStarted(); // before the first row can arrive
     testRunning = true;
+    const bool eventsOpen = runEvents.create(log->fileName());
+    noteRunEvent(
+        QStringLiteral("Начало испытания, файл %1. %2").arg(fileNameOf(log), describeDevice()));
     runCommandOne();
     testTimer.start();
     ui->pushButtonStartTesting->setEnabled(false);
     ui->pushButtonStopTesting->setEnabled(true);
+    ui->testRunState->setText(
+        QStringLiteral("Идёт испытание: %1, строк: 0").arg(fileNameOf(testLogFile)));
+    updateLiveValuesState();
+    if (!eventsOpen)
+        showInformation(QStringLiteral("Внимание!"),
+                        QStringLiteral("Не удалось создать файл событий испытания\n%1\n"
+                                       "Испытание идёт, его строки записываются.")
+                            .arg(UserFile::shownPath(runEvents.fileName())));
 }
 
 void MainWindow::on_pushButtonStopTesting_clicked()
 {
-    endTestRun();
+    endTestRun(RunEnd::Stop);
     ui->pushButtonStartTesting->setEnabled(true);
     ui->pushButtonStopTesting->setEnabled(false);
 }
@@ -64,6 +84,9 @@ void MainWindow::logLiveValues(const QList<double> &values)
     const QStringList fields = CsvFormat::rowFields(now, values);
     const TestLogFile::RowOutcome outcome = log->writeRow(fields);
     LogTable::appendRow(ui->table, now, values);
+    ++runRows;
+    ui->testRunState->setText(
+        QStringLiteral("Идёт испытание: %1, строк: %2").arg(fileNameOf(log)).arg(runRows));
     emit testRowLogged(now, values);
     // Shown from within reply processing: replies that come meanwhile wait.
     if (outcome == TestLogFile::RowOutcome::FirstFailure)
@@ -74,13 +97,76 @@ void MainWindow::logLiveValues(const QList<double> &values)
                             .arg(UserFile::shownPath(log->fileName())));
 }
 
-// Ends a run on every path: "Стоп", another tab, a disconnect, closing the
-// window and its destruction. Every row is in the file already; closing it
-// releases it. The file object itself stays until the next run replaces it.
-void MainWindow::endTestRun()
+void MainWindow::noteRunEvent(const QString &text)
+{
+    if (!testRunning)
+        return;
+    if (!runEvents.add(QDateTime::currentDateTime(), text))
+        showInformation(QStringLiteral("Внимание!"),
+                        QStringLiteral("Не удалось записать событие в файл событий испытания\n%1")
+                            .arg(UserFile::shownPath(runEvents.fileName())));
+}
+
+// The device as this connection has read it; what was not read is said to be so.
+QString MainWindow::describeDevice() const
+{
+    QStringList parts;
+    if (const auto &info = deviceRecord.info)
+        parts << QStringLiteral("Прибор № %1, версия %2, дата выпуска %3")
+                     .arg(info->serialNumber)
+                     .arg(info->firmware, info->date().toString(QStringLiteral("dd.MM.yyyy")));
+    else
+        parts << QStringLiteral("Прибор не считан в этом подключении");
+    if (const auto &probe = deviceRecord.probe) {
+        const int position = catalogue.decodePosition(probe->kindByte, probe->code);
+        QString sensor = ui->comboGradType->itemText(probe->kind());
+        if (position >= 0)
+            sensor +=
+                QStringLiteral(", ") + SensorCatalogue::typeNames(probe->kind()).value(position);
+        parts << QStringLiteral("чувствительный элемент: %1; диапазон %2 … %3; буфер %4; "
+                                "компенсация ХС: %5")
+                     .arg(sensor, CsvFormat::valueText(probe->lower),
+                          CsvFormat::valueText(probe->upper))
+                     .arg(probe->dampingBuffer)
+                     .arg(probe->compensation ? QStringLiteral("вкл") : QStringLiteral("выкл"));
+        if (probe->hysteresis)
+            parts << QStringLiteral("гистерезис %1").arg(CsvFormat::valueText(*probe->hysteresis));
+    } else {
+        parts << QStringLiteral("настройки не считаны");
+    }
+    if (const auto &points = deviceRecord.correction) {
+        QStringList reference, measured;
+        for (size_t i = 0; i < points->reference.size(); ++i) {
+            reference << CsvFormat::valueText(points->reference[i]);
+            measured << CsvFormat::valueText(points->measured[i]);
+        }
+        parts << QStringLiteral("коррекция: %1, опорные %2, измеренные %3")
+                     .arg(points->enabled ? QStringLiteral("вкл") : QStringLiteral("выкл"),
+                          reference.join(QLatin1Char(' ')), measured.join(QLatin1Char(' ')));
+    } else {
+        parts << QStringLiteral("точки коррекции не считаны");
+    }
+    return parts.join(QStringLiteral("; ")) + QLatin1Char('.');
+}
+
+// Ends a run on every path: "Стоп", another tab, a disconnect, a lost line,
+// closing the window and its destruction. Every row is in the file already;
+// closing it releases it. The file object itself stays until the next run
+// replaces it, and the Testing tab says how the run ended.
+void MainWindow::endTestRun(RunEnd cause, const QString &tabName)
 {
     testTimer.stop();
+    if (testRunning) {
+        noteRunEvent(QStringLiteral("Конец испытания: %1. Строк: %2")
+                         .arg(runEndText(cause, tabName))
+                         .arg(runRows));
+        ui->testRunState->setText(QStringLiteral("Испытание завершено (%1): %2, строк: %3")
+                                      .arg(runEndText(cause, tabName), fileNameOf(testLogFile))
+                                      .arg(runRows));
+    }
     testRunning = false;
+    runEvents.close();
     if (testLogFile && testLogFile->isOpen())
         testLogFile->close();
+    updateLiveValuesState();
 }

@@ -448,6 +448,7 @@ void DeviceEndToEndTest::autoCalibrationPointsReachTheADCConstants()
 {
     TestSupport::ModalWatcher boxes;
     CHECKED(exchange("buttonFirstPoint", hex("02 01 01")));
+    rig->settle();
     CHECKED(exchange("buttonSecondPoint", hex("02 01 02")));
     const veltra::sim::ConverterConstants adc = rig->sim().state().adc;
     QVERIFY(adc.fsr != 1.0f); // the device has calibrated itself
@@ -456,7 +457,16 @@ void DeviceEndToEndTest::autoCalibrationPointsReachTheADCConstants()
     QTRY_COMPARE(spin("ADC_FSR")->value(), shownWithSixDecimals(adc.fsr));
     QCOMPARE(spin("ADC_OCR")->value(), shownWithSixDecimals(adc.ocr));
     rig->settle();
-    QVERIFY(boxes.boxes().isEmpty());
+    // Each point is asked for first, and its outcome told.
+    QStringList seen;
+    for (const TestSupport::ModalBox &box : boxes.boxes())
+        seen << box.title + ": " + box.text;
+    const QString question = QStringLiteral(
+        "Автокалибровка: %1 точка: Прибор примет сигнал, поданный сейчас на его вход, за %2 "
+        "точку калибровки. Продолжить?");
+    const QString done = QStringLiteral("Автокалибровка: %1 точка: Прибор выполнил команду.");
+    QCOMPARE(seen, QStringList({question.arg("первая", "первую"), done.arg("первая"),
+                                question.arg("вторая", "вторую"), done.arg("вторая")}));
 }
 
 void DeviceEndToEndTest::fixedCurrentShowsInTheLiveValues()
@@ -496,6 +506,7 @@ void DeviceEndToEndTest::eepromSaveClearAndRestore()
 
     CHECKED(exchange("buttonSaveFactorySettings", hex("02 03 01")));
     QCOMPARE(int(rig->sim().state().factory.probe.typeCode), 0x8C);
+    rig->settle();
 
     CHECKED(exchange("buttonClearEEPROM", hex("02 03 02")));
     QCOMPARE(int(rig->sim().state().probe.typeCode), 0x0C);
@@ -513,7 +524,13 @@ void DeviceEndToEndTest::eepromSaveClearAndRestore()
     QCOMPARE(spin("LowerRange")->value(), 100.0);
     QCOMPARE(spin("UpperRange")->value(), 1000.0);
     rig->settle();
-    QVERIFY(boxes.boxes().isEmpty());
+    QStringList titles;
+    for (const TestSupport::ModalBox &box : boxes.boxes())
+        titles << box.title;
+    QCOMPARE(titles, QStringList({"Сохранить как заводские настройки",
+                                  "Сохранить как заводские настройки", "Сбросить настройки",
+                                  "Сбросить настройки", "Сбросить до заводских настроек",
+                                  "Сбросить до заводских настроек"}));
 }
 
 void DeviceEndToEndTest::errorCodeShowsBoxThenDecodes_data()

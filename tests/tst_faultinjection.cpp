@@ -83,8 +83,9 @@ private slots:
                                  << "-";
         f = {};
         f.badCheckByte = true;
+        // A reply that fails its check byte is shown on the indicator, never in a control.
         QTest::newRow("wrong check byte") << f << "CheckByte Error"
-                                          << "1.07";
+                                          << "-";
         f = {};
         f.rejectedType = true;
         QTest::newRow("rejected type") << f << "BAD PACKET"
@@ -95,8 +96,8 @@ private slots:
 #ifndef VELTRA_SANITIZED // a few tens of milliseconds either side of the silence
         QTest::newRow("pause under the silence joins") << f << "SUCCESS"
                                                        << "1.07";
-        f.splitPauseMs = 330; // the first half alone carries no firmware text
-        QTest::newRow("longer pause splits") << f << QString() << "";
+        f.splitPauseMs = 330; // neither half checks out
+        QTest::newRow("longer pause splits") << f << QString() << "-";
 #endif
     }
     void lineFaults()

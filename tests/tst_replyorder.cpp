@@ -21,7 +21,16 @@ private slots:
 
     void laterRepliesWaitForTheOpenBox()
     {
-        MainWindow window;
+        // Two reads of the user's, answered below by hand: a device that is
+        // told not to answer leaves the line to the test.
+        TestSupport::SimWindow rig;
+        veltra::sim::Faults silent;
+        silent.noAnswer = true;
+        rig.sim().setFaults(silent);
+        QVERIFY(rig.connectWindow());
+        rig.click("buttonReadADC");
+        rig.click("buttonReadADC");
+        MainWindow &window = rig.window();
         auto *fsr = window.findChild<QDoubleSpinBox *>("ADC_FSR");
         QStringList texts;
         QList<double> fsrWhileOpen;

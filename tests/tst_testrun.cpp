@@ -1,6 +1,7 @@
 #include "support/simwindow.h"
 #include "support/testsupport.h"
 #include "testlog/csvformat.h"
+#include "testlog/runevents.h"
 
 #include <QDirIterator>
 #include <QDoubleSpinBox>
@@ -202,9 +203,14 @@ void TestRunTest::pollingSendsAtOnceThenEveryThreeSeconds()
     // The replies land on the Data tab.
     QTRY_VERIFY_WITH_TIMEOUT(rig->find<QDoubleSpinBox>("Iout")->value() >= 3.5, 2000);
 
+    QCOMPARE(rig->find<QLabel>("liveValuesState")->text(), QString());
     rig->click("stopButton");
     QVERIFY(button("startButton")->isEnabled());
     QVERIFY(!button("stopButton")->isEnabled());
+    // The last values stay, marked as no longer live.
+    QVERIFY(rig->find<QLabel>("liveValuesState")->text().startsWith(
+        QStringLiteral("Значения не обновляются (опрос остановлен)")));
+    QCOMPARE(rig->find<QDoubleSpinBox>("Iout")->styleSheet(), QStringLiteral("color: gray;"));
     QTest::qWait(3300);
     QCOMPARE(liveValueRequests(), 2);
 }
@@ -258,7 +264,16 @@ void TestRunTest::leavingTheDataTabStopsPollingAndTheRun()
     rig->click("startButton");
     QVERIFY(button("stopButton")->isEnabled());
 
-    tabs->setCurrentIndex(index);
+    // The run ended by the tab says so at once, and the Testing tab keeps saying it.
+    const TestSupport::ModalBox notice =
+        TestSupport::closeNextModal([&] { tabs->setCurrentIndex(index); });
+    const QString ended = QStringLiteral("переход на вкладку «%1»").arg(tabs->tabText(index));
+    QCOMPARE(notice.title, QStringLiteral("Испытание завершено"));
+    QVERIFY2(notice.text.startsWith(QStringLiteral("Испытание завершено: %1.").arg(ended)) &&
+                 notice.text.contains(QFileInfo(file).fileName()),
+             qPrintable(notice.text));
+    QVERIFY(rig->find<QLabel>("testRunState")->text().startsWith(
+        QStringLiteral("Испытание завершено (%1)").arg(ended)));
     QVERIFY(!button("stopButton")->isEnabled());
     QVERIFY(!button("pushButtonStopTesting")->isEnabled());
     QVERIFY(!heldOpen(file));
@@ -288,7 +303,7 @@ void TestRunTest::backToTheDataTabTheRunGoesOn()
     QVERIFY(runIsLogging());
 
     // Selecting the Testing tab itself ends the run.
-    tabs->setCurrentIndex(TestingTab);
+    QVERIFY(TestSupport::closeNextModal([&] { tabs->setCurrentIndex(TestingTab); }).shown);
     QVERIFY(!runIsLogging());
     QVERIFY(!button("pushButtonStopTesting")->isEnabled());
 }
@@ -566,17 +581,19 @@ void TestRunTest::rowsThatCannotBeWrittenAreReportedOncePerRun()
 void TestRunTest::everyEndOfARunClosesTheFile_data()
 {
     QTest::addColumn<QString>("ending");
-    QTest::newRow("Стоп") << "stop";
-    QTest::newRow("another tab") << "tab";
-    QTest::newRow("disconnect") << "disconnect";
-    QTest::newRow("a new run") << "new run";
-    QTest::newRow("closing the window") << "close";
-    QTest::newRow("destruction") << "destroy";
+    QTest::addColumn<QString>("cause"); // as the run's events name it
+    QTest::newRow("Стоп") << "stop" << "Стоп";
+    QTest::newRow("another tab") << "tab" << "переход на вкладку «Настройка»";
+    QTest::newRow("disconnect") << "disconnect" << "отключение";
+    QTest::newRow("a new run") << "new run" << "Стоп";
+    QTest::newRow("closing the window") << "close" << "закрытие окна";
+    QTest::newRow("destruction") << "destroy" << "отключение";
 }
 
 void TestRunTest::everyEndOfARunClosesTheFile()
 {
     QFETCH(QString, ending);
+    QFETCH(QString, cause);
     if (!QFileInfo::exists(QStringLiteral("/proc/self/fd")))
         QSKIP("needs /proc to see open files");
     veltra::sim::Faults quiet;
@@ -590,7 +607,7 @@ void TestRunTest::everyEndOfARunClosesTheFile()
     if (ending == QLatin1String("stop")) {
         rig->click("pushButtonStopTesting");
     } else if (ending == QLatin1String("tab")) {
-        rig->find<QTabWidget>("tabWidget")->setCurrentIndex(1);
+        TestSupport::closeNextModal([&] { rig->find<QTabWidget>("tabWidget")->setCurrentIndex(1); });
     } else if (ending == QLatin1String("disconnect")) {
         rig->disconnectWindow();
     } else if (ending == QLatin1String("new run")) {
@@ -600,7 +617,12 @@ void TestRunTest::everyEndOfARunClosesTheFile()
         // One file object at a time: the previous one is gone, not just closed.
         QCOMPARE(rig->window().findChildren<QFile *>().size(), 1);
     } else if (ending == QLatin1String("close")) {
-        rig->window().close();
+        // Asked first: "No" keeps the window and the run.
+        const auto close = [&] { rig->window().close(); };
+        QCOMPARE(TestSupport::closeNextModal(close, 3000, QMessageBox::No).title,
+                 QStringLiteral("Идёт испытание"));
+        QVERIFY(heldOpen(file));
+        QVERIFY(TestSupport::closeNextModal(close).shown);
     } else {
         rig.reset();
     }
@@ -614,6 +636,16 @@ void TestRunTest::everyEndOfARunClosesTheFile()
         QVERIFY(!button("pushButtonStopTesting")->isEnabled());
     }
     QCOMPARE(csvRows(file).size(), 1);
+    // The run's events say when it started, on what, and why it ended.
+    QFile events(RunEvents::pathFor(file));
+    QVERIFY(events.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(events.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines.first().contains(QStringLiteral("Начало испытания, файл %1. Прибор не считан")
+                                        .arg(QFileInfo(file).fileName())),
+             qPrintable(lines.first()));
+    QVERIFY2(lines.last().endsWith(QStringLiteral("Конец испытания: %1. Строк: 1").arg(cause)),
+             qPrintable(lines.last()));
 }
 
 // The child runs a window with a run on, feeds rows through the reply path as

@@ -1,5 +1,6 @@
 #include "support/testsupport.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QFile>
@@ -54,9 +55,13 @@ ModalBox describe(QWidget *widget)
     return box;
 }
 
-void closeModal(QWidget *widget)
+// A question is answered `answer` (Yes unless told otherwise); any other box is closed.
+void closeModal(QWidget *widget, QMessageBox::StandardButton answer = QMessageBox::Yes)
 {
-    if (auto *dialog = qobject_cast<QDialog *>(widget))
+    auto *messageBox = qobject_cast<QMessageBox *>(widget);
+    if (QAbstractButton *button = messageBox ? messageBox->button(answer) : nullptr)
+        button->click();
+    else if (auto *dialog = qobject_cast<QDialog *>(widget))
         dialog->done(QDialog::Accepted);
     else
         widget->close();
@@ -76,7 +81,8 @@ QStringList takeWiringWarnings()
     return taken;
 }
 
-ModalBox closeNextModal(const std::function<void()> &action, int timeoutMs)
+ModalBox closeNextModal(const std::function<void()> &action, int timeoutMs,
+                        QMessageBox::StandardButton answer)
 {
     ModalBox seen;
     QTimer poll;
@@ -86,7 +92,7 @@ ModalBox closeNextModal(const std::function<void()> &action, int timeoutMs)
     QObject::connect(&poll, &QTimer::timeout, [&] {
         if (QWidget *modal = QApplication::activeModalWidget()) {
             seen = describe(modal);
-            closeModal(modal);
+            closeModal(modal, answer);
             poll.stop();
         } else if (elapsed.elapsed() > timeoutMs) {
             poll.stop();

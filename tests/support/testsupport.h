@@ -29,12 +29,15 @@ struct ModalBox
 };
 
 // Runs action; when a modal widget appears, records its title and text and
-// closes it. Returns what was seen (shown == false if no box came within
-// timeoutMs). Use it around any call that may open a message box.
-ModalBox closeNextModal(const std::function<void()> &action, int timeoutMs = 3000);
+// closes it, answering a question with `answer`. Returns what was seen (shown
+// == false if no box came within timeoutMs). Use it around any call that may
+// open a message box.
+ModalBox closeNextModal(const std::function<void()> &action, int timeoutMs = 3000,
+                        QMessageBox::StandardButton answer = QMessageBox::Yes);
 
 // Closes every modal box that shows up while the returned guard lives,
-// recording each one. For boxes that come from queued replies.
+// recording each one and answering questions Yes. For boxes that come from
+// queued replies.
 class ModalWatcher
 {
 public:

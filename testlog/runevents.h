@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+class QDateTime;
+
+// Why a test run ended.
+enum class RunEnd { Stop, OtherTab, Disconnect, WindowClosed, LineLost };
+// "Стоп", "переход на вкладку «Настройка»", "отключение", "закрытие окна", "потеря связи".
+QString runEndText(RunEnd cause, const QString &tabName = QString());
+
+// The events of one test run, in a UTF-8 text file beside its CSV file: the
+// CSV file's name with ".events.txt" for ".csv". One line an event, the local
+// time to the millisecond first; like the rows, each line reaches the
+// operating system before add() returns. A file that cannot be created or
+// written is reported once: by create(), or by the first add() that fails.
+class RunEvents
+{
+public:
+    static QString pathFor(const QString &csvPath);
+
+    // Never over an existing file.
+    bool create(const QString &csvPath);
+    // False only for the first line of a run that does not reach the file.
+    bool add(const QDateTime &time, const QString &text);
+    void close();
+
+    QString fileName() const { return file.fileName(); }
+
+private:
+    QFile file;
+    bool failureSeen = false;
+};
