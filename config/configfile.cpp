@@ -234,6 +234,11 @@ void readRange(Reader &in, const Section &top, const ConfigLimits &limits, int p
     }
     in.within(range, Key::Lower, c.probe.lower, bounds->lower, bounds->upper);
     in.within(range, Key::Upper, c.probe.upper, bounds->lower, bounds->upper);
+    // The device refuses such a range with a code that does not say why.
+    if (c.probe.lower >= c.probe.upper)
+        in.fail(QStringLiteral("Значение %1 = %2 не меньше значения %3 = %4.")
+                    .arg(quoted(range.prefix + Key::Lower), QString::number(c.probe.lower),
+                         quoted(range.prefix + Key::Upper), QString::number(c.probe.upper)));
 }
 
 Device::CorrectionPoints readCorrection(Reader &in, const Section &top, const ConfigLimits &limits)

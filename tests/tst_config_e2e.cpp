@@ -110,6 +110,7 @@ private slots:
         for (const char *name : {"LowerRange", "UpperRange", "Hyst", "refVal_3", "measVal_5",
                                  "dempBuffSize", "Number", "ADC_FSR", "CJ_OCR"})
             at(name)->setProperty("value", 3);
+        at("UpperRange")->setProperty("value", 4); // a range the device takes
         at("CompensationCheckBox")->setProperty("checked", true);
         at("CorrectionCheckBox")->setProperty("checked", false);
         const QString path = lastPath;

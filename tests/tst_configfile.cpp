@@ -57,6 +57,9 @@ private slots:
         QTest::newRow("below the type's range")
             << example("\"lower\": -50", "\"lower\": -200.5")
             << "Значение «range.lower» = -200.5 вне допустимых пределов от -200 до 850.";
+        QTest::newRow("lower not below upper")
+            << example("\"lower\": -50", "\"lower\": 150")
+            << "Значение «range.lower» = 150 не меньше значения «range.upper» = 150.";
     }
 
     void refusedFilesSayWhy()
