@@ -24,13 +24,19 @@ const QString Format("format"), Program("program"), ExportedAt("exportedAt"), Se
     Hysteresis("hysteresis"), Correction("correction"), Enabled("enabled"), Reference("reference"),
     Measured("measured"), Production("production"), SerialNumber("serialNumber"), Date("date"),
     FirmwareVersion("firmwareVersion"), Adc("adc"), ColdJunction("coldJunction"), Fsr("fsr"),
-    Ocr("ocr");
+    Ocr("ocr"), NotRead("notRead");
 } // namespace Key
 
-const QStringList TopKeys = {Key::Format,       Key::Program,    Key::ExportedAt,
-                             Key::Sensor,       Key::Range,      Key::DampingBuffer,
-                             Key::Compensation, Key::Hysteresis, Key::Correction,
-                             Key::Production,   Key::Adc,        Key::ColdJunction};
+// The first format whose files may leave groups out and name them in "notRead".
+constexpr int NotReadSince = 2;
+
+const ConfigFile::Group *groupNamed(const QString &name)
+{
+    for (const ConfigFile::Group &group : ConfigFile::groups())
+        if (group.name == name)
+            return &group;
+    return nullptr;
+}
 
 QString quoted(const QString &path)
 {
@@ -113,6 +119,18 @@ public:
         return typed(section, key, QJsonValue::String, QStringLiteral("строкой")).toString();
     }
 
+    QStringList strings(const Section &section, const QString &key)
+    {
+        const QString what = QStringLiteral("списком строк");
+        QStringList result;
+        for (const QJsonValue &value : typed(section, key, QJsonValue::Array, what).toArray()) {
+            if (!value.isString())
+                failType(section.prefix + key, what);
+            result << value.toString();
+        }
+        return result;
+    }
+
     std::array<double, 5> fiveNumbers(const Section &section, const QString &key)
     {
         const QString what = QStringLiteral("списком из 5 чисел");
@@ -156,6 +174,36 @@ private:
     }
 };
 
+// The groups the file leaves out: known ones, none that a load needs, and
+// none of their fields in the file.
+QList<quint8> readNotRead(Reader &in, const Section &top)
+{
+    const QStringList names = in.strings(top, Key::NotRead);
+    for (const QString &name : names)
+        if (!groupNamed(name))
+            in.fail(QStringLiteral("Неизвестная группа %1 в поле %2.")
+                        .arg(quoted(name), quoted(Key::NotRead)));
+    QList<quint8> notRead;
+    QStringList needed;
+    for (const ConfigFile::Group &group : ConfigFile::groups()) {
+        if (!names.contains(group.name))
+            continue;
+        notRead << group.command;
+        if (group.loaded)
+            needed << group.title;
+    }
+    const QString titles = needed.join(QStringLiteral(" и "));
+    if (!titles.isEmpty())
+        in.fail(QStringLiteral("%1 не были считаны с прибора при экспорте, и в файле их нет.")
+                    .arg(titles.left(1).toUpper() + titles.mid(1)));
+    for (const ConfigFile::Group &group : ConfigFile::groups())
+        for (const QString &key : group.keys)
+            if (notRead.contains(group.command) && top.object.contains(key))
+                in.fail(QStringLiteral("Группа %1 названа в поле %2, но её поле %3 есть в файле.")
+                            .arg(quoted(group.name), quoted(Key::NotRead), quoted(key)));
+    return notRead;
+}
+
 void readHeader(Reader &in, const Section &top, DeviceConfig &c)
 {
     const int format = in.integer(top, Key::Format);
@@ -166,7 +214,14 @@ void readHeader(Reader &in, const Section &top, DeviceConfig &c)
                                "версия читает формат %2.")
                     .arg(format)
                     .arg(ConfigFile::Format));
-    in.onlyKeys(top, TopKeys);
+    QStringList keys = {Key::Format, Key::Program, Key::ExportedAt};
+    if (format >= NotReadSince) {
+        keys << Key::NotRead;
+        c.notRead = readNotRead(in, top);
+    }
+    for (const ConfigFile::Group &group : ConfigFile::groups())
+        keys << group.keys;
+    in.onlyKeys(top, keys);
     c.exportedAt = QDateTime::fromString(in.string(top, Key::ExportedAt), Qt::ISODate);
     if (!c.exportedAt.isValid())
         in.failType(Key::ExportedAt,
@@ -234,6 +289,11 @@ void readRange(Reader &in, const Section &top, const ConfigLimits &limits, int p
     }
     in.within(range, Key::Lower, c.probe.lower, bounds->lower, bounds->upper);
     in.within(range, Key::Upper, c.probe.upper, bounds->lower, bounds->upper);
+    // The device refuses such a range with a code that does not say why.
+    if (c.probe.lower >= c.probe.upper)
+        in.fail(QStringLiteral("Значение %1 = %2 не меньше значения %3 = %4.")
+                    .arg(quoted(range.prefix + Key::Lower), QString::number(c.probe.lower),
+                         quoted(range.prefix + Key::Upper), QString::number(c.probe.upper)));
 }
 
 Device::CorrectionPoints readCorrection(Reader &in, const Section &top, const ConfigLimits &limits)
@@ -276,6 +336,33 @@ Device::ConverterConstants readConstants(Reader &in, const Section &top, const Q
 
 namespace ConfigFile {
 
+const QList<Group> &groups()
+{
+    static const QList<Group> table = {
+        {Device::Command::ProbeType,
+         QStringLiteral("settings"),
+         {Key::Sensor, Key::Range, Key::DampingBuffer, Key::Compensation, Key::Hysteresis},
+         QStringLiteral("настройки датчика"),
+         true},
+        {Device::Command::RefAndMeas,
+         Key::Correction,
+         {Key::Correction},
+         QStringLiteral("точки коррекции"),
+         true},
+        {Device::Command::DeviceInfo,
+         Key::Production,
+         {Key::Production},
+         QStringLiteral("производственные параметры"),
+         false},
+        {Device::Command::ADC, Key::Adc, {Key::Adc}, QStringLiteral("константы АЦП"), false},
+        {Device::Command::CJ,
+         Key::ColdJunction,
+         {Key::ColdJunction},
+         QStringLiteral("константы ХС"),
+         false}};
+    return table;
+}
+
 QByteArray toJson(const DeviceConfig &c)
 {
     const QJsonValue typeCode =
@@ -291,7 +378,7 @@ QByteArray toJson(const DeviceConfig &c)
                                  {Key::FirmwareVersion, c.firmwareVersion}};
     // With the offset, so the file says when it was made wherever it is read.
     const QDateTime exported = c.exportedAt.toOffsetFromUtc(c.exportedAt.offsetFromUtc());
-    const QJsonObject top{
+    QJsonObject top{
         {Key::Format, Format},
         {Key::Program, ProgramName},
         {Key::ExportedAt, exported.toString(Qt::ISODate)},
@@ -305,6 +392,15 @@ QByteArray toJson(const DeviceConfig &c)
         {Key::Adc, QJsonObject{{Key::Fsr, c.adc.fsr}, {Key::Ocr, c.adc.ocr}}},
         {Key::ColdJunction,
          QJsonObject{{Key::Fsr, c.coldJunction.fsr}, {Key::Ocr, c.coldJunction.ocr}}}};
+    QJsonArray notRead;
+    for (const Group &group : groups()) {
+        if (!c.notRead.contains(group.command))
+            continue;
+        notRead << group.name;
+        for (const QString &key : group.keys)
+            top.remove(key);
+    }
+    top.insert(Key::NotRead, notRead);
     return QJsonDocument(top).toJson(QJsonDocument::Indented);
 }
 
@@ -326,6 +422,7 @@ ConfigParseResult parse(const QByteArray &json, const ConfigLimits &limits)
     Reader in;
     DeviceConfig c;
     readHeader(in, top, c);
+    // A file without the settings or the correction points has failed above.
     const int position = readSensor(in, top, limits, c);
     readRange(in, top, limits, position, c);
     c.probe.dampingBuffer = in.integer(top, Key::DampingBuffer);
@@ -334,9 +431,12 @@ ConfigParseResult parse(const QByteArray &json, const ConfigLimits &limits)
     c.probe.hysteresis = in.number(top, Key::Hysteresis);
     in.within(top, Key::Hysteresis, c.probe.hysteresis, limits.hysteresisMin, limits.hysteresisMax);
     c.correction = readCorrection(in, top, limits);
-    readProduction(in, top, c);
-    c.adc = readConstants(in, top, Key::Adc);
-    c.coldJunction = readConstants(in, top, Key::ColdJunction);
+    if (!c.notRead.contains(Device::Command::DeviceInfo))
+        readProduction(in, top, c);
+    if (!c.notRead.contains(Device::Command::ADC))
+        c.adc = readConstants(in, top, Key::Adc);
+    if (!c.notRead.contains(Device::Command::CJ))
+        c.coldJunction = readConstants(in, top, Key::ColdJunction);
     if (in.failed())
         return {std::nullopt, in.error};
     return {c, QString()};

@@ -5,7 +5,9 @@
 #include <QByteArray>
 #include <QDate>
 #include <QDateTime>
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <optional>
 
@@ -24,6 +26,9 @@ struct DeviceConfig
     Device::ConverterConstants adc;
     Device::ConverterConstants coldJunction;
     QDateTime exportedAt;
+    // The groups (by command) the file leaves out, as not read from the device
+    // in the connection it was exported from; their fields above mean nothing.
+    QList<quint8> notRead;
 };
 
 // The bounds of the boxes a configuration is loaded into. The range boxes
@@ -49,15 +54,29 @@ struct ConfigParseResult
 namespace ConfigFile {
 
 // The version this program writes. Files of a later version are refused
-// rather than half understood.
-constexpr int Format = 1;
+// rather than half understood. Format 2 leaves out the groups not read.
+constexpr int Format = 2;
+
+// A group of values that the device reads and writes with one command.
+struct Group
+{
+    quint8 command;   // Device::Command
+    QString name;     // in the file's "notRead" list
+    QStringList keys; // the file's top-level fields that hold it
+    QString title;    // in the window's messages
+    bool loaded;      // a load puts it into the controls
+};
+
+// In the order of the file.
+const QList<Group> &groups();
 
 QByteArray toJson(const DeviceConfig &config);
 
 // Checks everything a load needs before anything is applied: the file is
 // whole JSON, it is one of ours of a format this program reads, every field
-// has its type, the sensor type is known and matches its name, and every
-// value fits its box.
+// has its type, the sensor type is known and matches its name, every value
+// fits its box, the range's lower value is below its upper, and the file
+// holds the settings and correction points that a load puts into the window.
 ConfigParseResult parse(const QByteArray &json, const ConfigLimits &limits);
 
 // "<serial>_2026-12-08_10-15-30.json" for copy 1, then "... (2).json" and on,

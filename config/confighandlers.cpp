@@ -8,10 +8,11 @@
 #include <QFileDialog>
 #include <QSaveFile>
 
-// Configuration files: an export records what the window shows of the
-// transmitter; a load puts the settings and the correction points of such a
-// file back into the controls, so that the next transmitter of a batch can be
-// set up like the last with the two "Задать" buttons. Neither touches the line.
+// Configuration files: an export records what the window shows of the groups
+// read from the transmitter on the line; a load puts the settings and the
+// correction points of such a file back into the controls, so that the next
+// transmitter of a batch can be set up like the last with the two "Задать"
+// buttons. Neither touches the line.
 
 namespace {
 
@@ -28,7 +29,10 @@ bool saveNewFile(const QString &directory, const DeviceConfig &config, QString *
                  QString *error)
 {
     const QDir dir(directory);
-    const QString serial = QString::number(config.serialNumber);
+    // Without production data the serial number shown may be another device's.
+    const QString serial = config.notRead.contains(Device::Command::DeviceInfo)
+                               ? QString()
+                               : QString::number(config.serialNumber);
     const auto pathOf = [&](int copy) {
         return dir.filePath(ConfigFile::fileName(serial, config.exportedAt, copy));
     };
@@ -64,20 +68,40 @@ QString MainWindow::configDirectory() const
     return QDir::current().absoluteFilePath(QStringLiteral("configs"));
 }
 
+// The controls keep their values across connections, so only the groups read
+// from the device on the line are its own.
 void MainWindow::on_readConfig_clicked()
 {
+    DeviceConfig config = shownConfig();
+    QStringList notReadTitles;
+    for (const ConfigFile::Group &group : ConfigFile::groups()) {
+        if (deviceRecord.hasRead(group.command))
+            continue;
+        config.notRead << group.command;
+        notReadTitles << group.title;
+    }
+    if (config.notRead.size() == ConfigFile::groups().size()) {
+        showInformation(ExportTitle,
+                        QStringLiteral("Конфигурация не сохранена: в этом подключении с прибора "
+                                       "ещё ничего не считано."));
+        return;
+    }
     const QString directory = configDirectory();
     QDir().mkpath(directory);
     QString path;
     QString error;
-    if (saveNewFile(directory, shownConfig(), &path, &error))
-        showInformation(
-            ExportTitle,
-            QStringLiteral("Конфигурация сохранена в файл\n%1").arg(UserFile::shownPath(path)));
-    else
+    if (saveNewFile(directory, config, &path, &error)) {
+        QString saved =
+            QStringLiteral("Конфигурация сохранена в файл\n%1").arg(UserFile::shownPath(path));
+        if (!notReadTitles.isEmpty())
+            saved += QStringLiteral("\n\nНе считаны с прибора и не записаны в файл: ") +
+                     notReadTitles.join(QStringLiteral(", "));
+        showInformation(ExportTitle, saved);
+    } else {
         showInformation(ExportTitle,
                         QStringLiteral("Не удалось сохранить конфигурацию в файл\n%1\n%2")
                             .arg(UserFile::shownPath(path), error));
+    }
 }
 
 void MainWindow::on_loadConfig_triggered()

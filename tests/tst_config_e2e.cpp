@@ -110,6 +110,7 @@ private slots:
         for (const char *name : {"LowerRange", "UpperRange", "Hyst", "refVal_3", "measVal_5",
                                  "dempBuffSize", "Number", "ADC_FSR", "CJ_OCR"})
             at(name)->setProperty("value", 3);
+        at("UpperRange")->setProperty("value", 4); // a range the device takes
         at("CompensationCheckBox")->setProperty("checked", true);
         at("CorrectionCheckBox")->setProperty("checked", false);
         const QString path = lastPath;
@@ -140,6 +141,36 @@ private slots:
                                .arg(bad.fileName()));
         QCOMPARE(exportNow(), expected);
         QCOMPARE(rig->lineBytes(), QByteArray());
+    }
+
+    // Another device, the last one's values still shown: a file only of what it has read.
+    void exportHoldsOnlyTheGroupsRead()
+    {
+        rig->disconnectWindow();
+        QVERIFY(rig->connectWindow());
+        TestSupport::ModalBox box = TestSupport::closeNextModal([&] { rig->click("readConfig"); });
+        QCOMPARE(box.title + ": " + box.text,
+                 QStringLiteral("Экспорт конфигурации: Конфигурация не сохранена: в этом "
+                                "подключении с прибора ещё ничего не считано."));
+        QVERIFY(QDir(dir->path()).isEmpty());
+        rig->click("buttonReadProbeType");
+        QVERIFY(rig->waitForReplies(1));
+        rig->settle();
+        rig->click("buttonReadADC");
+        QVERIFY(rig->waitForReplies(2));
+        rig->settle();
+        box = TestSupport::closeNextModal([&] { rig->click("readConfig"); });
+        const QString path = box.text.section('\n', 1, 1);
+        QVERIFY(QFileInfo(path).fileName().startsWith(QStringLiteral("config_")));
+        QCOMPARE(box.title + ": " + box.text,
+                 "Экспорт конфигурации: Конфигурация сохранена в файл\n" + path +
+                     "\n\nНе считаны с прибора и не записаны в файл: точки коррекции, "
+                     "производственные параметры, константы ХС");
+        const QJsonObject fields = QJsonDocument::fromJson(contents(path)).object();
+        QCOMPARE(fields.keys().join(' '), "adc compensation dampingBuffer exportedAt format "
+                                          "hysteresis notRead program range sensor");
+        QCOMPARE(fields["notRead"].toVariant().toStringList(),
+                 QStringList({"correction", "production", "coldJunction"}));
     }
 };
 

@@ -41,12 +41,18 @@ private slots:
         const QByteArray whole = example();
         const QString broken = "Файл повреждён или обрезан: это не JSON (ошибка в позиции %1).";
         const QString foreign = "Это не файл конфигурации программы «Конфигуратор Veltra».";
+        DeviceConfig partial = ConfigFile::parse(whole, limits).config.value_or(DeviceConfig());
+        partial.notRead = {Device::Command::DeviceInfo, Device::Command::ADC, Device::Command::CJ};
+        QTest::newRow("settings and correction only") << ConfigFile::toJson(partial) << QString();
+        QTest::newRow("format 1")
+            << example("    \"notRead\": [\n    ],\n").replace("\"format\": 2", "\"format\": 1")
+            << QString();
         QTest::newRow("truncated") << whole.left(whole.size() - 3) << broken.arg(whole.size() - 3);
         QTest::newRow("another program")
             << example("\"veltra-configurator\"", "\"other\"") << foreign;
-        QTest::newRow("newer format") << example("\"format\": 1", "\"format\": 2")
-                                      << "Файл записан более новой версией программы (формат 2); "
-                                         "эта версия читает формат 1.";
+        QTest::newRow("newer format") << example("\"format\": 2", "\"format\": 3")
+                                      << "Файл записан более новой версией программы (формат 3); "
+                                         "эта версия читает формат 2.";
         QTest::newRow("foreign key") << example("\"fsr\": 1.002", "\"gain\": 1, \"fsr\": 1.002")
                                      << "Неизвестное поле «adc.gain».";
         QTest::newRow("missing field")
@@ -57,6 +63,20 @@ private slots:
         QTest::newRow("below the type's range")
             << example("\"lower\": -50", "\"lower\": -200.5")
             << "Значение «range.lower» = -200.5 вне допустимых пределов от -200 до 850.";
+        QTest::newRow("lower not below upper")
+            << example("\"lower\": -50", "\"lower\": 150")
+            << "Значение «range.lower» = 150 не меньше значения «range.upper» = 150.";
+        QTest::newRow("notRead of numbers")
+            << example("[\n    ]", "[4]") << "Поле «notRead» должно быть списком строк.";
+        QTest::newRow("unknown group")
+            << example("[\n    ]", "[\"gain\"]") << "Неизвестная группа «gain» в поле «notRead».";
+        QTest::newRow("settings and correction not read")
+            << example("[\n    ]", "[\"correction\", \"settings\"]")
+            << "Настройки датчика и точки коррекции не были считаны с прибора при экспорте, и в "
+               "файле их нет.";
+        QTest::newRow("not read but present")
+            << example("[\n    ]", "[\"adc\"]")
+            << "Группа «adc» названа в поле «notRead», но её поле «adc» есть в файле.";
     }
 
     void refusedFilesSayWhy()
@@ -64,7 +84,7 @@ private slots:
         QFETCH(QByteArray, json);
         const ConfigParseResult parsed = ConfigFile::parse(json, limits);
         QTEST(parsed.error, "error");
-        QVERIFY(!parsed.config.has_value());
+        QCOMPARE(parsed.config.has_value(), parsed.error.isEmpty());
     }
 
     void fileNames()
