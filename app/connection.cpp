@@ -113,7 +113,7 @@ void MainWindow::closeLostLine(const QString &message)
 {
     if (!serialPort.isOpen())
         return;
-    const QString port = serialPort.portName();
+    const QString port = portNameOf(ui->comboPort->currentText());
     const QString runFile =
         testRunning && testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString();
     pollTimer.stop();

@@ -88,6 +88,8 @@ void MainWindow::setUpWorker()
     worker->setStatusLabel(&statusLabel);
     ui->statusBar->addWidget(&statusLabel, 0);
     // The bar lays out right to left; its texts read left to right.
+    deviceLabel.setObjectName(QStringLiteral("deviceLabel"));
+    lineNotice.setObjectName(QStringLiteral("lineNotice"));
     for (QLabel *label : {&deviceLabel, &lineNotice}) {
         label->setLayoutDirection(Qt::LeftToRight);
         ui->statusBar->addWidget(label, label == &lineNotice ? 1 : 0);

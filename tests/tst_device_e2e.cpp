@@ -322,6 +322,7 @@ void DeviceEndToEndTest::productionDataNeedsTheAdministrator()
     QCOMPARE(refused.text, QStringLiteral("Код 16: Доступ запрещен!"));
     QCOMPARE(rig->lineBytes().toHex(' '), framesOf(write).toHex(' '));
     QCOMPARE(rig->sim().state().production.serial, 1);
+    QCOMPARE(control<QLabel>("deviceLabel")->text(), QStringLiteral("Прибор не считан"));
 
     CHECKED(unlock());
     TestSupport::ModalWatcher boxes;
@@ -338,6 +339,15 @@ void DeviceEndToEndTest::productionDataNeedsTheAdministrator()
     CHECKED(exchange("buttonReadDeviceInfo", hex("00 03")));
     CHECKED(verifyShown());
     QVERIFY(boxes.boxes().isEmpty());
+
+    // The window names the device this connection has read, and no other,
+    // while the controls keep their values for the next one.
+    QCOMPARE(control<QLabel>("deviceLabel")->text(), QStringLiteral("Прибор № 123456"));
+    rig->disconnectWindow();
+    QCOMPARE(control<QLabel>("deviceLabel")->text(), QStringLiteral("Нет подключения"));
+    QVERIFY(rig->connectWindow());
+    QCOMPARE(control<QLabel>("deviceLabel")->text(), QStringLiteral("Прибор не считан"));
+    QCOMPARE(number->value(), 123456);
 }
 
 void DeviceEndToEndTest::unlockAnswersAndTheirBox_data()
@@ -494,6 +504,14 @@ void DeviceEndToEndTest::fixedCurrentShowsInTheLiveValues()
 
 void DeviceEndToEndTest::eepromSaveClearAndRestore()
 {
+    // "Нет" sends nothing.
+    const TestSupport::ModalBox declined = TestSupport::closeNextModal(
+        [&] { rig->click("buttonClearEEPROM"); }, 3000, QMessageBox::No);
+    QCOMPARE(declined.text,
+             QStringLiteral("Прибор сотрёт все сохранённые в нём настройки. Продолжить?"));
+    rig->settle(100);
+    QVERIFY(rig->lineBytes().isEmpty());
+
     TestSupport::ModalWatcher boxes;
     auto *kinds = control<QComboBox>("comboGradType");
     auto *types = control<QComboBox>("comboGradName");

@@ -2,13 +2,16 @@
 #include "link/framecodec.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
+#include "testlog/runevents.h"
 #include "testlog/testlogfile.h"
 
 #include <QDoubleSpinBox>
+#include <QFileInfo>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRandomGenerator>
 #include <QStatusBar>
+#include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
@@ -47,6 +50,14 @@ class FaultInjectionTest : public QObject
     std::unique_ptr<SimWindow> rig;
 
     QString status() { return rig->window().statusBar()->findChild<QLabel *>()->text(); }
+    int rowCount() { return rig->find<QTableWidget>("table")->rowCount(); }
+    static QStringList eventsOf(const QString &csvPath)
+    {
+        QFile file(RunEvents::pathFor(csvPath));
+        if (!file.open(QIODevice::ReadOnly))
+            return {};
+        return QString::fromUtf8(file.readAll()).split('\n', Qt::SkipEmptyParts);
+    }
     QLineEdit *firmware() { return rig->find<QLineEdit>("firmwareVersion"); }
     void readsFirmware()
     {
@@ -229,12 +240,62 @@ private slots:
         QCOMPARE(rig->find<QPushButton>("buttonConnect")->text(), QStringLiteral("Подключиться"));
         QVERIFY(!rig->isConnected());
         QVERIFY(!rig->find<QPushButton>("buttonReadDeviceInfo")->isEnabled());
-        QVERIFY(!rig->window().findChild<TestLogFile *>()->isOpen());
+        const TestLogFile *log = rig->window().findChild<TestLogFile *>();
+        QVERIFY(!log->isOpen());
+        // Said where the user looks: the indicator, the status bar, the run's events.
+        QCOMPARE(status(), QStringLiteral("NO LINE"));
+        const QString notice = rig->find<QLabel>("lineNotice")->text();
+        QVERIFY2(notice.contains(QString::fromStdString(rig->sim().devicePath())) &&
+                     notice.contains(QFileInfo(log->fileName()).fileName()),
+                 qPrintable(notice));
+        QVERIFY(
+            eventsOf(log->fileName())
+                .last()
+                .endsWith(QStringLiteral("потеря связи. Строк: ") + QString::number(rowCount())));
         // A new simulator on a new pty, and everything works again.
         QVERIFY(rig->sim().openPty());
         rig->sim().start();
         QVERIFY(rig->connectWindow());
         readsFirmware();
+    }
+
+    // The program's own replies that carry a device error open one box a run;
+    // "Стоп" stays in reach, and a request of the user's still tells its error.
+    void deviceErrorsOpenOneBoxARun()
+    {
+        veltra::sim::Faults refusing;
+        refusing.forcedResultCode = 7;
+        rig->sim().setFaults(refusing);
+        const QString refused = QStringLiteral("Код 7: Режим запрета записи!!");
+        {
+            TestSupport::ModalWatcher watcher;
+            rig->find<QTabWidget>("tabWidget")->setCurrentIndex(4);
+            rig->click("pushButtonStartTesting");
+            QTRY_VERIFY_WITH_TIMEOUT(rowCount() >= 3, 8000); // the data came with the code
+            rig->click("pushButtonStopTesting");
+            QVERIFY(rig->find<QPushButton>("pushButtonStartTesting")->isEnabled());
+            QCOMPARE(watcher.boxes().size(), 1);
+            QCOMPARE(watcher.boxes().first().text, refused);
+        }
+        const QString log = rig->window().findChild<TestLogFile *>()->fileName();
+        QCOMPARE(eventsOf(log).filter(QStringLiteral("Ошибка прибора: ") + refused).size(),
+                 rowCount());
+        rig->settle();
+        const TestSupport::ModalBox box =
+            TestSupport::closeNextModal([&] { rig->click("buttonReadDeviceInfo"); });
+        QCOMPARE(box.text, refused);
+    }
+
+    void corruptedRepliesNeverBecomeRows()
+    {
+        veltra::sim::Faults corrupting;
+        corrupting.badCheckByte = true;
+        rig->sim().setFaults(corrupting);
+        rig->click("pushButtonStartTesting");
+        const QString log = rig->window().findChild<TestLogFile *>()->fileName();
+        QTRY_VERIFY_WITH_TIMEOUT(eventsOf(log).filter(QStringLiteral("Ответ отброшен")).size() >= 2,
+                                 5000);
+        QCOMPARE(rowCount(), 0);
     }
 
     void randomFramesDuringATestRun()
@@ -306,6 +367,8 @@ private slots:
         QVERIFY(maxGap < 100);
 #endif
         QVERIFY(growth < 30 * 1024);
+        // However many slices carried an error code, a polling session opens one box.
+        QVERIFY(watcher.boxes().size() <= 1);
         rig->sim().setFaults({});
         rig->click("stopButton");
         rig->settle();
