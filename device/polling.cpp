@@ -100,4 +100,5 @@ void MainWindow::updateLiveValuesState()
                                      : QStringLiteral("опрос остановлен"),
                          liveValuesShownAt.toString(QStringLiteral("hh:mm:ss")));
     ui->liveValuesState->setText(state);
+    ui->liveValuesState->setVisible(!state.isEmpty());
 }
