@@ -1,12 +1,14 @@
 #include "app/mainwindow.h"
 
 #include "app/userfile.h"
+#include "device/requests.h"
 #include "link/serialworker.h"
 #include "ui_mainwindow.h"
 
 #include <QCloseEvent>
 #include <QSerialPortInfo>
 #include <QThread>
+#include <QTime>
 
 namespace {
 
@@ -54,42 +56,49 @@ void MainWindow::on_buttonConnect_clicked()
 {
     pollTimer.stop();
     testTimer.stop();
-    if (serialPort.isOpen()) {
+    if (lineWait == LineWait::Waiting) {
+        // "Отключиться" while a run waits for its line: the wait and the run end.
+        endTestRun(RunEnd::Disconnect);
+    } else if (serialPort.isOpen()) {
         ui->buttonConnect->setText(QStringLiteral("Подключиться"));
         closeConnection();
-    } else {
-        const QString name = portNameOf(ui->comboPort->currentText());
-        const QSerialPortInfo info(name);
-        // Pseudo-terminals are never enumerated; open those by the name as given.
-        if (!info.isNull())
-            serialPort.setPort(info);
-        else
-            serialPort.setPortName(name);
-        serialPort.setDataBits(QSerialPort::Data8);
-        serialPort.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
-        serialPort.setStopBits(QSerialPort::OneStop);
-        serialPort.setParity(QSerialPort::OddParity);
-        serialPort.setReadBufferSize(255);
-        if (!name.isEmpty() && serialPort.open(QIODevice::ReadWrite)) {
-            serialPort.setTextModeEnabled(false);
-            // Whatever the window shows, nothing has been read from this device yet.
-            deviceRecord = DeviceRecord();
-            userRequests.clear();
-            lineNotice.clear();
-            ui->buttonConnect->setText(QStringLiteral("Отключиться"));
-            workerThread->start(QThread::InheritPriority);
-            emit portOpen();
-        }
+    } else if (openLine(portNameOf(ui->comboPort->currentText()))) {
+        // Whatever the window shows, nothing has been read from this device yet.
+        deviceRecord = DeviceRecord();
+        lineNotice.clear();
     }
     changeControlsEnabled();
     showDeviceIdentity();
 }
 
+// Opens the port with the line's fixed settings and starts the worker.
+bool MainWindow::openLine(const QString &name)
+{
+    const QSerialPortInfo info(name);
+    // Pseudo-terminals are never enumerated; open those by the name as given.
+    if (!info.isNull())
+        serialPort.setPort(info);
+    else
+        serialPort.setPortName(name);
+    serialPort.setDataBits(QSerialPort::Data8);
+    serialPort.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
+    serialPort.setStopBits(QSerialPort::OneStop);
+    serialPort.setParity(QSerialPort::OddParity);
+    serialPort.setReadBufferSize(255);
+    if (name.isEmpty() || !serialPort.open(QIODevice::ReadWrite))
+        return false;
+    serialPort.setTextModeEnabled(false);
+    userRequests.clear();
+    ui->buttonConnect->setText(QStringLiteral("Отключиться"));
+    workerThread->start(QThread::InheritPriority);
+    emit portOpen();
+    return true;
+}
+
 // Closes the port and waits for the worker thread, so that a quick reconnect
 // finds the thread stopped and starts it afresh.
-void MainWindow::closeConnection()
+void MainWindow::releaseLine()
 {
-    endTestRun(RunEnd::Disconnect);
     serialPort.close();
     workerThread->quit();
     workerThread->wait();
@@ -103,34 +112,135 @@ void MainWindow::closeConnection()
     showDeviceIdentity();
 }
 
+void MainWindow::closeConnection()
+{
+    endTestRun(RunEnd::Disconnect);
+    releaseLine();
+}
+
 // The device end of the line has gone: an adapter pulled, the far end of a
 // pseudo-terminal closed. Such a port wakes the event loop with one error
 // after another, fast enough to starve the box below, so it is closed first.
-// The indicator and the status bar say what happened and what it ended, the
-// box the error calls for (if any) says why, and the connection ends as
-// "Отключиться" ends it.
+// A test run then waits for the port to come back. Otherwise the indicator
+// and the status bar say what happened, the box the error calls for (if any)
+// says why, and the connection ends as "Отключиться" ends it.
 void MainWindow::closeLostLine(const QString &message)
 {
     if (!serialPort.isOpen())
         return;
     const QString port = portNameOf(ui->comboPort->currentText());
-    const QString runFile =
-        testRunning && testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString();
+    if (testRunning) {
+        waitForLine(port);
+        return;
+    }
     pollTimer.stop();
     serialPort.close();
     endTestRun(RunEnd::LineLost);
     noAnswerTimer.stop();
     setStatusColour(QStringLiteral("red"), QStringLiteral("NO LINE"));
-    lineNotice.setText(runFile.isEmpty()
-                           ? QStringLiteral("Связь потеряна: порт %1.").arg(port)
-                           : QStringLiteral("Связь потеряна: порт %1. Испытание остановлено, "
-                                            "файл %2.")
-                                 .arg(port, runFile));
+    lineNotice.setText(QStringLiteral("Связь потеряна: порт %1.").arg(port));
     worker->reportPortError(message);
     if (!workerThread->isRunning())
         return; // ended meanwhile
     ui->buttonConnect->setText(QStringLiteral("Подключиться"));
     closeConnection();
+    changeControlsEnabled();
+}
+
+void MainWindow::waitForLine(const QString &port)
+{
+    pollTimer.stop();
+    testTimer.stop();
+    noAnswerTimer.stop();
+    verifyTimer.stop();
+    if (deviceRecord.info)
+        serialBeforeLoss = deviceRecord.info->serialNumber;
+    releaseLine();
+    lineWait = LineWait::Waiting;
+    waitedPort = port;
+    lineWaitClock.start();
+    reopenTimer.start();
+    setStatusColour(QStringLiteral("orange"), QStringLiteral("RECONNECT"));
+    lineNotice.setText(QStringLiteral("Связь потеряна: порт %1. Испытание продолжится, когда "
+                                      "порт вернётся (ожидание до 10 минут).")
+                           .arg(port));
+    noteRunEvent(QStringLiteral("Связь потеряна: порт %1").arg(port));
+    changeControlsEnabled();
+}
+
+// The same port, by the same name: a port back under another name is another line.
+void MainWindow::tryReopenLine()
+{
+    if (lineWaitClock.elapsed() >= LineWaitMs) {
+        endTestRun(RunEnd::LineLost);
+        return;
+    }
+    if (!openLine(waitedPort))
+        return;
+    reopenTimer.stop();
+    lineWait = LineWait::Verifying;
+    changeControlsEnabled();
+    // Which device is on the line now? Without an answer the run goes on all the same.
+    deviceRecord.info.reset();
+    worker->sendPackage(Device::readRequest(Device::Command::DeviceInfo));
+    verifyTimer.start();
+}
+
+// Called once the serial number has been read again, or the time for it has passed.
+void MainWindow::lineBack()
+{
+    verifyTimer.stop();
+    if (lineWait != LineWait::Verifying)
+        return;
+    const std::optional<qint32> serialNow =
+        deviceRecord.info ? std::optional<qint32>(deviceRecord.info->serialNumber) : std::nullopt;
+    if (serialBeforeLoss && serialNow && *serialBeforeLoss != *serialNow) {
+        const QString file = testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString();
+        const int rows = runRows;
+        endTestRun(RunEnd::OtherDevice, QString::number(*serialNow));
+        lineNotice.clear();
+        showInformation(QStringLiteral("Испытание завершено"),
+                        QStringLiteral("На линии другой прибор: № %1 вместо № %2.\n"
+                                       "Испытание завершено.\nФайл: %3\nЗаписано строк: %4")
+                            .arg(*serialNow)
+                            .arg(*serialBeforeLoss)
+                            .arg(file)
+                            .arg(rows));
+        return;
+    }
+    lineWait = LineWait::None;
+    noteRunEvent(serialNow ? QStringLiteral("Связь восстановлена: порт %1, прибор № %2")
+                                 .arg(waitedPort)
+                                 .arg(*serialNow)
+                           : QStringLiteral("Связь восстановлена: порт %1, серийный номер не "
+                                            "считан")
+                                 .arg(waitedPort));
+    lineNotice.setText(QStringLiteral("Связь восстановлена в %1: испытание продолжается.")
+                           .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))));
+    changeControlsEnabled();
+    ui->pushButtonStartTesting->setEnabled(false);
+    ui->pushButtonStopTesting->setEnabled(true);
+    runCommandOne();
+    testTimer.start();
+}
+
+// The run ended while it waited for its line ("Стоп", "Отключиться", closing
+// the window, the wait running out): what is left of the connection goes.
+void MainWindow::abandonLineWait()
+{
+    const LineWait was = lineWait;
+    lineWait = LineWait::None;
+    reopenTimer.stop();
+    verifyTimer.stop();
+    serialBeforeLoss.reset();
+    if (was == LineWait::Waiting) {
+        ui->buttonConnect->setText(QStringLiteral("Подключиться"));
+        setStatusColour(QStringLiteral("red"), QStringLiteral("NO LINE"));
+        lineNotice.setText(
+            QStringLiteral("Связь потеряна: порт %1. Испытание остановлено, файл %2.")
+                .arg(waitedPort,
+                     testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString()));
+    }
     changeControlsEnabled();
 }
 
@@ -153,8 +263,10 @@ void MainWindow::closeEvent(QCloseEvent *event)
 void MainWindow::changeControlsEnabled()
 {
     const bool open = serialPort.isOpen();
-    ui->refreshButton->setEnabled(!open);
-    ui->comboPort->setEnabled(!open);
+    // A run waiting for its line keeps the port it waits for.
+    const bool held = open || lineWait != LineWait::None;
+    ui->refreshButton->setEnabled(!held);
+    ui->comboPort->setEnabled(!held);
     const auto connectionControls = {ui->buttonFactoryMode,
                                      ui->startButton,
                                      ui->readConfig,
@@ -175,5 +287,5 @@ void MainWindow::changeControlsEnabled()
     for (QPushButton *control : connectionControls)
         control->setEnabled(open);
     ui->stopButton->setEnabled(false);
-    ui->pushButtonStopTesting->setEnabled(false);
+    ui->pushButtonStopTesting->setEnabled(testRunning && lineWait != LineWait::None);
 }

@@ -56,6 +56,11 @@ void MainWindow::setUpTimers()
     clock.start();
     userRequestTimer.setInterval(250);
     connect(&userRequestTimer, &QTimer::timeout, this, &MainWindow::expireUserRequests);
+    reopenTimer.setInterval(ReopenEveryMs);
+    connect(&reopenTimer, &QTimer::timeout, this, &MainWindow::tryReopenLine);
+    verifyTimer.setSingleShot(true);
+    verifyTimer.setInterval(UserRequests::AnswerWithinMs);
+    connect(&verifyTimer, &QTimer::timeout, this, &MainWindow::lineBack);
 }
 
 void MainWindow::setUpWorker()

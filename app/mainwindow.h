@@ -109,8 +109,15 @@ private:
     // Connection (app/connection.cpp)
     void changeControlsEnabled();
     void fillPortList();
+    bool openLine(const QString &name);
+    void releaseLine();
     void closeConnection();
     void closeLostLine(const QString &message);
+    // A line lost during a test run: the run waits for the same port to come back.
+    void waitForLine(const QString &port);
+    void tryReopenLine();
+    void lineBack();
+    void abandonLineWait();
 
     // Status indicator and status bar (app/statusindicator.cpp)
     void setStatusColour(const QString &colour, const QString &word);
@@ -159,7 +166,7 @@ private:
     void logLiveValues(const QList<double> &values);
     void noteRunEvent(const QString &text);
     QString describeDevice() const;
-    void endTestRun(RunEnd cause, const QString &tabName = QString());
+    void endTestRun(RunEnd cause, const QString &detail = QString());
 
     Ui::MainWindow *ui;
     SerialWorker *worker = nullptr;
@@ -195,6 +202,18 @@ private:
     QDateTime liveValuesShownAt;
     RunEvents runEvents;
     int runRows = 0;
-    QLabel lineNotice;  // status bar: a lost line and what it ended
+    QLabel lineNotice; // status bar: a lost line and what it ended
+    // A test run outlives a pulled cable: the port is tried again every
+    // ReopenEveryMs for up to LineWaitMs, then the device's serial number is
+    // read again before the run goes on.
+    enum class LineWait { None, Waiting, Verifying };
+    static constexpr int ReopenEveryMs = 2000;
+    static constexpr int LineWaitMs = 10 * 60 * 1000;
+    LineWait lineWait = LineWait::None;
+    QString waitedPort;
+    std::optional<qint32> serialBeforeLoss;
+    QElapsedTimer lineWaitClock;
+    QTimer reopenTimer;
+    QTimer verifyTimer;
     QLabel deviceLabel; // status bar: which device this connection has read
 };

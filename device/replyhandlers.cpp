@@ -103,6 +103,8 @@ void MainWindow::processReply(const Reply &received)
     if (!reply.resultCode || Device::isSuccess(*reply.resultCode)) {
         deviceRecord.take(reply.command, reply.data);
         showDeviceIdentity();
+        if (lineWait == LineWait::Verifying && reply.command == Device::Command::DeviceInfo)
+            lineBack();
     }
     decodeReply(reply.command, reply.data);
 }

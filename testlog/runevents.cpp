@@ -3,19 +3,21 @@
 #include <QDateTime>
 #include <QLocale>
 
-QString runEndText(RunEnd cause, const QString &tabName)
+QString runEndText(RunEnd cause, const QString &detail)
 {
     switch (cause) {
     case RunEnd::Stop:
         return QStringLiteral("Стоп");
     case RunEnd::OtherTab:
-        return QStringLiteral("переход на вкладку «%1»").arg(tabName);
+        return QStringLiteral("переход на вкладку «%1»").arg(detail);
     case RunEnd::Disconnect:
         return QStringLiteral("отключение");
     case RunEnd::WindowClosed:
         return QStringLiteral("закрытие окна");
     case RunEnd::LineLost:
         return QStringLiteral("потеря связи");
+    case RunEnd::OtherDevice:
+        return QStringLiteral("на линии другой прибор (№ %1)").arg(detail);
     }
     return {};
 }

@@ -6,9 +6,10 @@
 class QDateTime;
 
 // Why a test run ended.
-enum class RunEnd { Stop, OtherTab, Disconnect, WindowClosed, LineLost };
-// "Стоп", "переход на вкладку «Настройка»", "отключение", "закрытие окна", "потеря связи".
-QString runEndText(RunEnd cause, const QString &tabName = QString());
+enum class RunEnd { Stop, OtherTab, Disconnect, WindowClosed, LineLost, OtherDevice };
+// "Стоп", "переход на вкладку «Настройка»", "отключение", "закрытие окна", "потеря
+// связи", "на линии другой прибор (№ 1043)"; `detail` is the tab or the serial number.
+QString runEndText(RunEnd cause, const QString &detail = QString());
 
 // The events of one test run, in a UTF-8 text file beside its CSV file: the
 // CSV file's name with ".events.txt" for ".csv". One line an event, the local

@@ -71,7 +71,7 @@ void MainWindow::on_pushButtonStartTesting_clicked()
 void MainWindow::on_pushButtonStopTesting_clicked()
 {
     endTestRun(RunEnd::Stop);
-    ui->pushButtonStartTesting->setEnabled(true);
+    ui->pushButtonStartTesting->setEnabled(serialPort.isOpen());
     ui->pushButtonStopTesting->setEnabled(false);
 }
 
@@ -153,20 +153,23 @@ QString MainWindow::describeDevice() const
 // closing the window and its destruction. Every row is in the file already;
 // closing it releases it. The file object itself stays until the next run
 // replaces it, and the Testing tab says how the run ended.
-void MainWindow::endTestRun(RunEnd cause, const QString &tabName)
+void MainWindow::endTestRun(RunEnd cause, const QString &detail)
 {
     testTimer.stop();
     if (testRunning) {
         noteRunEvent(QStringLiteral("Конец испытания: %1. Строк: %2")
-                         .arg(runEndText(cause, tabName))
+                         .arg(runEndText(cause, detail))
                          .arg(runRows));
         ui->testRunState->setText(QStringLiteral("Испытание завершено (%1): %2, строк: %3")
-                                      .arg(runEndText(cause, tabName), fileNameOf(testLogFile))
+                                      .arg(runEndText(cause, detail), fileNameOf(testLogFile))
                                       .arg(runRows));
     }
     testRunning = false;
     runEvents.close();
     if (testLogFile && testLogFile->isOpen())
         testLogFile->close();
+    // Waiting for a lost line only ever served the run.
+    if (lineWait != LineWait::None)
+        abandonLineWait();
     updateLiveValuesState();
 }

@@ -3,13 +3,16 @@
 #include "testlog/csvformat.h"
 #include "testlog/runevents.h"
 
+#include <QComboBox>
 #include <QDirIterator>
 #include <QDoubleSpinBox>
 #include <QHeaderView>
+#include <QLabel>
 #include <QProcess>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QScrollBar>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
 #include <QTemporaryDir>
@@ -51,6 +54,8 @@ private slots:
     void everyEndOfARunClosesTheFile_data();
     void everyEndOfARunClosesTheFile();
     void aKilledProcessKeepsEveryRowItShowed();
+    void aRunWaitsForItsLine_data();
+    void aRunWaitsForItsLine();
 
 private:
     QTableWidget *table() { return rig->find<QTableWidget>("table"); }
@@ -208,8 +213,9 @@ void TestRunTest::pollingSendsAtOnceThenEveryThreeSeconds()
     QVERIFY(button("startButton")->isEnabled());
     QVERIFY(!button("stopButton")->isEnabled());
     // The last values stay, marked as no longer live.
-    QVERIFY(rig->find<QLabel>("liveValuesState")->text().startsWith(
-        QStringLiteral("Значения не обновляются (опрос остановлен)")));
+    QVERIFY(rig->find<QLabel>("liveValuesState")
+                ->text()
+                .startsWith(QStringLiteral("Значения не обновляются (опрос остановлен)")));
     QCOMPARE(rig->find<QDoubleSpinBox>("Iout")->styleSheet(), QStringLiteral("color: gray;"));
     QTest::qWait(3300);
     QCOMPARE(liveValueRequests(), 2);
@@ -272,8 +278,9 @@ void TestRunTest::leavingTheDataTabStopsPollingAndTheRun()
     QVERIFY2(notice.text.startsWith(QStringLiteral("Испытание завершено: %1.").arg(ended)) &&
                  notice.text.contains(QFileInfo(file).fileName()),
              qPrintable(notice.text));
-    QVERIFY(rig->find<QLabel>("testRunState")->text().startsWith(
-        QStringLiteral("Испытание завершено (%1)").arg(ended)));
+    QVERIFY(rig->find<QLabel>("testRunState")
+                ->text()
+                .startsWith(QStringLiteral("Испытание завершено (%1)").arg(ended)));
     QVERIFY(!button("stopButton")->isEnabled());
     QVERIFY(!button("pushButtonStopTesting")->isEnabled());
     QVERIFY(!heldOpen(file));
@@ -582,12 +589,18 @@ void TestRunTest::everyEndOfARunClosesTheFile_data()
 {
     QTest::addColumn<QString>("ending");
     QTest::addColumn<QString>("cause"); // as the run's events name it
-    QTest::newRow("Стоп") << "stop" << "Стоп";
-    QTest::newRow("another tab") << "tab" << "переход на вкладку «Настройка»";
-    QTest::newRow("disconnect") << "disconnect" << "отключение";
-    QTest::newRow("a new run") << "new run" << "Стоп";
-    QTest::newRow("closing the window") << "close" << "закрытие окна";
-    QTest::newRow("destruction") << "destroy" << "отключение";
+    QTest::newRow("Стоп") << "stop"
+                          << "Стоп";
+    QTest::newRow("another tab") << "tab"
+                                 << "переход на вкладку «Настройка»";
+    QTest::newRow("disconnect") << "disconnect"
+                                << "отключение";
+    QTest::newRow("a new run") << "new run"
+                               << "Стоп";
+    QTest::newRow("closing the window") << "close"
+                                        << "закрытие окна";
+    QTest::newRow("destruction") << "destroy"
+                                 << "отключение";
 }
 
 void TestRunTest::everyEndOfARunClosesTheFile()
@@ -607,7 +620,8 @@ void TestRunTest::everyEndOfARunClosesTheFile()
     if (ending == QLatin1String("stop")) {
         rig->click("pushButtonStopTesting");
     } else if (ending == QLatin1String("tab")) {
-        TestSupport::closeNextModal([&] { rig->find<QTabWidget>("tabWidget")->setCurrentIndex(1); });
+        TestSupport::closeNextModal(
+            [&] { rig->find<QTabWidget>("tabWidget")->setCurrentIndex(1); });
     } else if (ending == QLatin1String("disconnect")) {
         rig->disconnectWindow();
     } else if (ending == QLatin1String("new run")) {
@@ -648,6 +662,75 @@ void TestRunTest::everyEndOfARunClosesTheFile()
              qPrintable(lines.last()));
 }
 
+void TestRunTest::aRunWaitsForItsLine_data()
+{
+    QTest::addColumn<int>("serialBack"); // the serial number read when the line is back
+    QTest::newRow("the same transmitter") << 1;
+    QTest::newRow("another transmitter") << 1043;
+}
+
+// The line vanishes under a run and comes back under the same name (a link the
+// test owns, as a USB adapter's port comes back): the run waits for it, reads
+// the serial number again and goes on in the same file, unless another
+// transmitter answers.
+void TestRunTest::aRunWaitsForItsLine()
+{
+    QFETCH(int, serialBack);
+    const QString link = workDir->filePath("line");
+    const auto pointLinkAtTheSimulator = [&] {
+        QFile::remove(link);
+        QVERIFY(QFile::link(QString::fromStdString(rig->sim().devicePath()), link));
+    };
+    rig->disconnectWindow();
+    pointLinkAtTheSimulator();
+    rig->window().addPort(link);
+    rig->click("buttonConnect");
+    rig->click("buttonReadDeviceInfo");
+    QTRY_COMPARE(rig->find<QLabel>("deviceLabel")->text(), QStringLiteral("Прибор № 1"));
+    startRun();
+    QTRY_VERIFY_WITH_TIMEOUT(table()->rowCount() >= 2, 5000);
+
+    TestSupport::ModalWatcher boxes;
+    rig->sim().hangUp();
+    // Gone for good until the link points at a line again: the number of the
+    // closed pseudo-terminal may meanwhile be another test's.
+    QFile::remove(link);
+    auto *status = rig->window().statusBar()->findChild<QLabel *>();
+    QTRY_COMPARE(status->text(), QStringLiteral("RECONNECT"));
+    QVERIFY(button("pushButtonStopTesting")->isEnabled());
+    QVERIFY(!rig->find<QComboBox>("comboPort")->isEnabled());
+    const int rowsBefore = table()->rowCount();
+    QTest::qWait(2500); // a reopen or two fail meanwhile
+    veltra::sim::DeviceState state = rig->sim().state();
+    state.production.serial = serialBack;
+    rig->sim().setState(state);
+    QVERIFY(rig->sim().openPty());
+    rig->sim().start();
+    pointLinkAtTheSimulator();
+
+    const QString file = QDir(workDir->path()).filePath(csvFiles().value(0));
+    if (serialBack == 1) {
+        QTRY_VERIFY_WITH_TIMEOUT(table()->rowCount() >= rowsBefore + 2, 8000);
+        QCOMPARE(csvFiles().size(), 1);
+        QCOMPARE(csvRows(file), tableRows(table()));
+        QVERIFY(boxes.boxes().isEmpty());
+        QVERIFY(runIsLogging());
+    } else {
+        QTRY_COMPARE_WITH_TIMEOUT(boxes.boxes().size(), 1, 8000);
+        QVERIFY(boxes.boxes().first().text.startsWith(
+            QStringLiteral("На линии другой прибор: № 1043 вместо № 1.")));
+        QVERIFY(!runIsLogging());
+        QCOMPARE(table()->rowCount(), rowsBefore);
+    }
+    QFile events(RunEvents::pathFor(file));
+    QVERIFY(events.open(QIODevice::ReadOnly));
+    const QString told = QString::fromUtf8(events.readAll());
+    QVERIFY(told.contains(QStringLiteral("Связь потеряна: порт ") + link));
+    QCOMPARE(told.contains(QStringLiteral("Связь восстановлена: порт %1, прибор № 1").arg(link)),
+             serialBack == 1);
+    QVERIFY(rig->isConnected());
+}
+
 // The child runs a window with a run on, feeds rows through the reply path as
 // fast as it can and says after each row which row the table now shows; the
 // parent kills it with SIGKILL in the middle and reads the file.
@@ -665,10 +748,15 @@ void TestRunTest::aKilledProcessKeepsEveryRowItShowed()
         child.waitForReadyRead(100);
         output += child.readAllStandardOutput();
     }
-    child.kill();
-    QVERIFY(child.waitForFinished());
+    if (child.state() != QProcess::NotRunning) {
+        child.kill();
+        QVERIFY(child.waitForFinished());
+    }
     output += child.readAllStandardOutput();
-    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+    QVERIFY2(child.exitStatus() == QProcess::CrashExit,
+             qPrintable(QStringLiteral("the child ended by itself with %1 after %2 lines")
+                            .arg(child.exitCode())
+                            .arg(output.count("shown "))));
 
     QList<QStringList> shown;
     for (const QByteArray &line : output.split('\n')) {
