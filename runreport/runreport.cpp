@@ -60,10 +60,12 @@ QString grid(const QList<QStringList> &rows)
     return html + QStringLiteral("</table>");
 }
 
+// With its sign, unless it shows as zero.
 QString percent(double value)
 {
-    return (value > 0 ? QStringLiteral("+") : QString()) + CsvFormat::valueText(value) +
-           QStringLiteral(" %");
+    const QString text = CsvFormat::valueText(value);
+    const bool plus = value > 0 && text != QLatin1String("0.000");
+    return (plus ? QStringLiteral("+") : QString()) + text + QStringLiteral(" %");
 }
 
 QString onOff(bool on)
