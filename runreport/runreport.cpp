@@ -311,12 +311,14 @@ QString RunReport::write(const QString &directory, QString *error) const
     const QDir dir(directory);
     QFile file;
     const auto pathOf = [&](int copy) { return dir.filePath(fileName(copy)); };
-    if (!dir.mkpath(QStringLiteral(".")) ||
-        !UserFile::createNew(file, pathOf, QIODevice::WriteOnly)) {
-        *error =
-            QStringLiteral("Не удалось создать файл отчёта\n%1\n%2")
-                .arg(UserFile::shownPath(file.fileName().isEmpty() ? pathOf(1) : file.fileName()),
-                     file.errorString());
+    if (!dir.mkpath(QStringLiteral("."))) {
+        *error = QStringLiteral("Не удалось создать папку отчётов\n%1")
+                     .arg(UserFile::shownPath(directory));
+        return {};
+    }
+    if (!UserFile::createNew(file, pathOf, QIODevice::WriteOnly)) {
+        *error = QStringLiteral("Не удалось создать файл отчёта\n%1\n%2")
+                     .arg(UserFile::shownPath(file.fileName()), file.errorString());
         return {};
     }
     const QString path = file.fileName();

@@ -176,7 +176,8 @@ void RunReportTest::reportSaysWhatItCannotCheck()
     QFile blocker(workDir.filePath("blocked"));
     QVERIFY(blocker.open(QIODevice::WriteOnly));
     QVERIFY(report.write(blocker.fileName() + "/reports", &error).isEmpty());
-    QVERIFY2(error.startsWith(QStringLiteral("Не удалось создать файл отчёта")), qPrintable(error));
+    QVERIFY2(error.startsWith(QStringLiteral("Не удалось создать папку отчётов")),
+             qPrintable(error));
 }
 
 void RunReportTest::runGivesReportAndExport_data()
