@@ -14,7 +14,7 @@
 #include <QPdfWriter>
 #include <QTextDocument>
 
-#include <cmath>
+#include <algorithm>
 
 namespace {
 
