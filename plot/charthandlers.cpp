@@ -1,6 +1,9 @@
 #include "app/mainwindow.h"
 
 #include "plot/chartwindow.h"
+#include "testlog/devicedescription.h"
+
+#include <QFile>
 
 // The chart window: made when the first run starts (or when it is first
 // asked for) and kept, so it follows every run from its start, open or not.
@@ -10,7 +13,10 @@ ChartWindow *MainWindow::chartWindow()
     auto *chart = findChild<ChartWindow *>(QString(), Qt::FindDirectChildrenOnly);
     if (!chart) {
         chart = new ChartWindow(this);
-        connect(this, &MainWindow::testRunStarted, chart, &ChartWindow::startRun);
+        connect(this, &MainWindow::testRunStarted, chart, [this, chart] {
+            // The device as the run's start event records it, read back the same way.
+            chart->startRun(testLogFile->fileName(), DeviceDescription::parse(describeDevice()));
+        });
         connect(this, &MainWindow::testRowLogged, chart, &ChartWindow::addRow);
     }
     return chart;
@@ -19,7 +25,9 @@ ChartWindow *MainWindow::chartWindow()
 void MainWindow::followRunInChart()
 {
     if (!findChild<ChartWindow *>(QString(), Qt::FindDirectChildrenOnly))
-        chartWindow()->startRun(); // made during this run's start signal, which it missed
+        // Made during this run's start signal, which it missed.
+        chartWindow()->startRun(testLogFile->fileName(),
+                                DeviceDescription::parse(describeDevice()));
 }
 
 void MainWindow::on_showChart_triggered()

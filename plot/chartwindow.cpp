@@ -2,12 +2,16 @@
 
 #include "plot/chartcompat.h"
 #include "plot/csvlogreader.h"
+#include "plot/spreadsheetexport.h"
+#include "runreport/runreport.h"
 #include "testlog/csvformat.h"
+#include "testlog/runevents.h"
 #include "ui_chartwindow.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPixmap>
 
@@ -16,33 +20,15 @@
 
 namespace {
 
-constexpr int CurrentSeries = 4; // the loop current, on the right-hand axis
+// The chart as a report draws it: small enough for its texts to be read on paper.
+const QSizeF PrintedChart(900, 500);
 
 QString figure(double value)
 {
     return std::isnan(value) ? QStringLiteral("—") : CsvFormat::valueText(value);
 }
 
-// A range around [low, high] with a little room, never empty.
-std::pair<double, double> padded(double low, double high)
-{
-    if (std::isnan(low) || std::isnan(high) || std::isinf(low) || std::isinf(high))
-        return {0.0, 1.0};
-    const double room = high > low ? (high - low) * 0.05 : qMax(1.0, std::abs(high) * 0.01);
-    return {low - room, high + room};
-}
-
 } // namespace
-
-struct ChartWindow::Chart
-{
-    QChart *chart = new QChart;
-    QChartView *view = nullptr;
-    QDateTimeAxis *timeAxis = new QDateTimeAxis;
-    QValueAxis *valueAxis = new QValueAxis;
-    QValueAxis *currentAxis = new QValueAxis;
-    std::array<QLineSeries *, PointStore::Series> series{};
-};
 
 void ChartWindow::Plot::clear()
 {
@@ -51,10 +37,10 @@ void ChartWindow::Plot::clear()
 }
 
 ChartWindow::ChartWindow(QWidget *parent)
-    : QWidget(parent, Qt::Window), ui(new Ui::ChartWindow), chart(new Chart)
+    : QWidget(parent, Qt::Window), ui(new Ui::ChartWindow),
+      reportTolerance(OutputCheck::DefaultTolerance)
 {
     ui->setupUi(this);
-    buildChart();
     redrawTimer.setSingleShot(true);
     redrawTimer.setInterval(RedrawMs);
     connect(&redrawTimer, &QTimer::timeout, this, &ChartWindow::redraw);
@@ -70,74 +56,36 @@ ChartWindow::ChartWindow(QWidget *parent)
             ui->summaryTable->setItem(r, c, item);
         }
     }
-    updateSummary();
+    buildChart();
 }
 
 ChartWindow::~ChartWindow()
 {
-    delete chart;
     delete ui;
 }
 
 void ChartWindow::buildChart()
 {
-    chart->view = new QChartView(chart->chart, ui->chartFrame);
-    chart->view->setRenderHint(QPainter::Antialiasing);
-    ui->chartLayout->addWidget(chart->view);
-
-    QChart *c = chart->chart;
-    c->legend()->setAlignment(Qt::AlignBottom);
-    chart->timeAxis->setTitleText(QStringLiteral("Время"));
-    chart->valueAxis->setTitleText(QStringLiteral("Значения"));
-    chart->currentAxis->setTitleText(QStringLiteral("Ток, мА"));
-    c->addAxis(chart->timeAxis, Qt::AlignBottom);
-    c->addAxis(chart->valueAxis, Qt::AlignLeft);
-    c->addAxis(chart->currentAxis, Qt::AlignRight);
-
-    for (int s = 0; s < PointStore::Series; ++s) {
-        auto *series = new QLineSeries;
-        series->setName(QString::fromUtf8(CsvFormat::LegendNames[s]));
-        c->addSeries(series);
-        series->attachAxis(chart->timeAxis);
-        series->attachAxis(s == CurrentSeries ? chart->currentAxis : chart->valueAxis);
-        chart->series[size_t(s)] = series;
-    }
+    view = new QChartView(chart.chart(), ui->chartFrame);
+    view->setRenderHint(QPainter::Antialiasing);
+    ui->chartLayout->addWidget(view);
     // A click on a legend entry hides its series or brings it back.
-    const QList<QLegendMarker *> markers = c->legend()->markers();
+    const QList<QLegendMarker *> markers = chart.chart()->legend()->markers();
     for (QLegendMarker *marker : markers) {
-        const int s = int(std::find(chart->series.begin(), chart->series.end(), marker->series()) -
-                          chart->series.begin());
-        connect(marker, &QLegendMarker::clicked, this, [this, s] { toggleSeries(s); });
+        const int s = chart.seriesOf(marker);
+        connect(marker, &QLegendMarker::clicked, this, [this, s] {
+            chart.setSeriesVisible(s, !chart.series(s)->isVisible());
+            redraw();
+        });
     }
-    updateAxes();
 }
 
-void ChartWindow::toggleSeries(int series)
-{
-    if (series < 0 || series >= PointStore::Series)
-        return;
-    QLineSeries *line = chart->series[size_t(series)];
-    line->setVisible(!line->isVisible());
-    // A hidden series takes its legend entry along; the entry stays, greyed.
-    for (QLegendMarker *marker : chart->chart->legend()->markers(line)) {
-        marker->setVisible(true);
-        QColor colour = marker->labelBrush().color();
-        colour.setAlphaF(line->isVisible() ? 1.0 : 0.4);
-        marker->setLabelBrush(colour);
-        QBrush brush = marker->brush();
-        QColor fill = brush.color();
-        fill.setAlphaF(line->isVisible() ? 1.0 : 0.4);
-        brush.setColor(fill);
-        marker->setBrush(brush);
-    }
-    redraw();
-}
-
-void ChartWindow::startRun()
+void ChartWindow::startRun(const QString &csvPath, const std::optional<DeviceDescription> &device)
 {
     run.clear();
-    runTitle =
-        QStringLiteral("Испытание от %1").arg(CsvFormat::timeText(QDateTime::currentDateTime()));
+    run.csvPath = csvPath;
+    run.start = QDateTime::currentDateTime();
+    run.device = device;
     showPlot(&run);
 }
 
@@ -146,7 +94,9 @@ void ChartWindow::addRow(const QDateTime &time, const QList<double> &values)
     PointStore::Values row;
     for (int s = 0; s < PointStore::Series; ++s)
         row[size_t(s)] = float(values.value(s, 0.0));
-    const qint64 ms = time.toMSecsSinceEpoch();
+    // Whole seconds, as the run's file has them: a run lasts as long live as
+    // read back from its file.
+    const qint64 ms = time.toMSecsSinceEpoch() / 1000 * 1000;
     run.points.append(ms, row);
     run.decimator.add(ms, row);
     // A closed window only keeps the rows; it draws them when it is shown.
@@ -164,56 +114,33 @@ void ChartWindow::showPlot(Plot *plot)
 {
     shown = plot;
     ui->buttonShowRun->setEnabled(plot == &file);
-    const QString title = plot == &file ? fileTitle : runTitle;
-    ui->sourceLabel->setText(title.isEmpty() ? QStringLiteral("Испытание не запускалось") : title);
+    const bool hasRun = !plot->csvPath.isEmpty();
+    ui->buttonReport->setEnabled(hasRun);
+    ui->buttonExportExcel->setEnabled(hasRun);
+    if (plot == &file)
+        ui->sourceLabel->setText(
+            QStringLiteral("Журнал: %1").arg(QFileInfo(plot->csvPath).fileName()));
+    else if (hasRun)
+        ui->sourceLabel->setText(
+            QStringLiteral("Испытание от %1").arg(CsvFormat::timeText(plot->start)));
+    else
+        ui->sourceLabel->setText(QStringLiteral("Испытание не запускалось"));
+    chart.chart()->setTitle(title());
     redraw();
+}
+
+QString ChartWindow::title() const
+{
+    return shown->csvPath.isEmpty()
+               ? QString()
+               : RunReport::recordLine(shown->device, shown->start, shown->csvPath);
 }
 
 void ChartWindow::redraw()
 {
     redrawTimer.stop();
-    // A hidden series is brought up to date when it is shown again.
-    for (int s = 0; s < PointStore::Series; ++s) {
-        QLineSeries *series = chart->series[size_t(s)];
-        if (series->isVisible())
-            series->replace(shown->decimator.points(s));
-    }
-    updateAxes();
+    chart.draw(shown->decimator, shown->points);
     updateSummary();
-}
-
-void ChartWindow::updateAxes()
-{
-    const PointStore &points = shown->points;
-    if (points.isEmpty()) {
-        const QDateTime now = QDateTime::currentDateTime();
-        chart->timeAxis->setRange(now, now.addSecs(60));
-        chart->timeAxis->setFormat(QStringLiteral("hh:mm:ss"));
-        chart->valueAxis->setRange(0, 100);
-        chart->currentAxis->setRange(4, 20);
-        return;
-    }
-    const qint64 first = points.time(0);
-    const qint64 last = qMax(points.time(points.size() - 1), first + 1000);
-    chart->timeAxis->setFormat(last - first < 24 * 3600 * 1000 ? QStringLiteral("hh:mm:ss")
-                                                               : QStringLiteral("dd.MM hh:mm"));
-    chart->timeAxis->setRange(QDateTime::fromMSecsSinceEpoch(first),
-                              QDateTime::fromMSecsSinceEpoch(last));
-
-    double low = NAN;
-    double high = NAN;
-    for (int s = 0; s < PointStore::Series; ++s) {
-        if (s == CurrentSeries || !chart->series[size_t(s)]->isVisible())
-            continue;
-        low = std::fmin(low, double(points.minimum(s)));
-        high = std::fmax(high, double(points.maximum(s)));
-    }
-    const auto values = padded(low, high);
-    chart->valueAxis->setRange(values.first, values.second);
-    chart->valueAxis->applyNiceNumbers();
-    const auto current = padded(points.minimum(CurrentSeries), points.maximum(CurrentSeries));
-    chart->currentAxis->setRange(current.first, current.second);
-    chart->currentAxis->applyNiceNumbers();
 }
 
 void ChartWindow::updateSummary()
@@ -248,7 +175,12 @@ bool ChartWindow::openLog(const QString &path)
             row[size_t(s)] = file.points.value(r, s);
         file.decimator.add(file.points.time(r), row);
     }
-    fileTitle = QStringLiteral("Журнал: %1").arg(QFileInfo(path).fileName());
+    file.csvPath = path;
+    const std::optional<RunEvents::Event> start = RunEvents::first(RunEvents::pathFor(path));
+    file.device = start ? DeviceDescription::parse(start->text) : std::nullopt;
+    file.start = start                   ? start->time
+                 : file.points.isEmpty() ? QDateTime()
+                                         : QDateTime::fromMSecsSinceEpoch(file.points.time(0));
     showPlot(&file);
     if (!report.isEmpty())
         QMessageBox::information(this, QStringLiteral("Журнал открыт не полностью"), report);
@@ -257,7 +189,7 @@ bool ChartWindow::openLog(const QString &path)
 
 bool ChartWindow::saveImage(const QString &path)
 {
-    return chart->view->grab().save(path, "PNG");
+    return view->grab().save(path, "PNG");
 }
 
 void ChartWindow::on_buttonOpenLog_clicked()
@@ -288,4 +220,77 @@ void ChartWindow::on_buttonSaveImage_clicked()
 void ChartWindow::on_buttonShowRun_clicked()
 {
     showPlot(&run);
+}
+
+bool ChartWindow::exportForExcel(const QString &path)
+{
+    QString error;
+    if (QFileInfo(path) == QFileInfo(shown->csvPath))
+        error = QStringLiteral("Это файл самого испытания, он останется как есть.");
+    else if (SpreadsheetExport::write(path, shown->points, &error))
+        return true;
+    QMessageBox::information(this, QStringLiteral("Внимание!"),
+                             QStringLiteral("Не удалось записать файл\n%1\n%2")
+                                 .arg(QDir::toNativeSeparators(path), error));
+    return false;
+}
+
+void ChartWindow::on_buttonExportExcel_clicked()
+{
+    QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Экспорт для Excel"),
+                                                SpreadsheetExport::pathBeside(shown->csvPath),
+                                                QStringLiteral("Файлы CSV (*.csv)"));
+    if (path.isEmpty())
+        return;
+    if (!path.endsWith(QLatin1String(".csv"), Qt::CaseInsensitive))
+        path += QStringLiteral(".csv");
+    exportForExcel(path);
+}
+
+QString ChartWindow::writeReport(const QString &directory, double tolerance)
+{
+    redraw(); // the rows that came since the last redraw go into the picture
+    RunReport report;
+    report.csvPath = shown->csvPath;
+    report.start = shown->start;
+    report.device = shown->device;
+    report.points = &shown->points;
+    report.tolerance = tolerance;
+    QTableWidget *table = ui->summaryTable;
+    QStringList titles{QString()};
+    for (int c = 0; c < table->columnCount(); ++c)
+        titles << table->horizontalHeaderItem(c)->text();
+    report.summary << titles;
+    for (int r = 0; r < table->rowCount(); ++r) {
+        QStringList row{table->verticalHeaderItem(r)->text()};
+        for (int c = 0; c < table->columnCount(); ++c)
+            row << table->item(r, c)->text();
+        report.summary << row;
+    }
+    report.chartAspect = PrintedChart.width() / PrintedChart.height();
+    report.drawChart = [this](QPainter &painter, const QRectF &target) {
+        RunChart::render(chart, shown->decimator, shown->points, painter, target, PrintedChart);
+    };
+    QString error;
+    const QString path = report.write(directory, &error);
+    if (path.isEmpty())
+        QMessageBox::information(this, QStringLiteral("Внимание!"), error);
+    return path;
+}
+
+void ChartWindow::on_buttonReport_clicked()
+{
+    bool ok = false;
+    const double tolerance =
+        QInputDialog::getDouble(this, QStringLiteral("Отчёт об испытании"),
+                                QStringLiteral("Допуск выходного тока, % диапазона 16 мА:"),
+                                reportTolerance, 0.001, 10.0, 3, &ok);
+    if (!ok)
+        return;
+    reportTolerance = tolerance;
+    const QString path =
+        writeReport(QDir::current().filePath(QStringLiteral("reports")), tolerance);
+    if (!path.isEmpty())
+        QMessageBox::information(this, QStringLiteral("Отчёт сохранён"),
+                                 QDir::toNativeSeparators(path));
 }

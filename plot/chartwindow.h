@@ -2,7 +2,9 @@
 
 #include "plot/decimator.h"
 #include "plot/pointstore.h"
+#include "plot/runchart.h"
 #include "plot/runsummary.h"
+#include "testlog/devicedescription.h"
 
 #include <QDateTime>
 #include <QList>
@@ -10,16 +12,19 @@
 #include <QWidget>
 
 #include <array>
+#include <optional>
 
 namespace Ui {
 class ChartWindow;
 }
 
 // The chart of a test run: the five live values against time, the
-// temperatures on the left axis and the loop current on the right one, with
-// the run's summary below. It follows the current run and can show a past
-// run read from its CSV file instead. It stays open across runs; a new run
-// starts a new plot.
+// temperatures on the left axis, the loop current and the converter value
+// (hidden until its legend entry is clicked) on axes of their own on the
+// right, with the run's summary below. It follows the current run and can show
+// a past run read from its CSV file instead. It stays open across runs; a new
+// run starts a new plot. The chart's title names the device, the start and the
+// file of the run shown, so a saved picture and a report say what they show.
 //
 // Rows are kept whole in a compact store, but the chart only ever gets the
 // decimated points, redrawn at most every RedrawMs however fast rows come.
@@ -36,15 +41,25 @@ public:
     const PointStore &points() const { return shown->points; }
     bool showsFile() const { return shown == &file; }
     RunSummary summary() const { return RunSummary::of(shown->points); }
+    QString title() const;
 
-    // Reads a run's CSV file and shows it; tells the user about what could not
-    // be read. False when the file cannot be opened.
+    // Reads a run's CSV file and shows it, with the device its events file
+    // recorded at the start; tells the user about what could not be read.
+    // False when the file cannot be opened.
     bool openLog(const QString &path);
     // The chart as it is on screen, as PNG.
     bool saveImage(const QString &path);
+    // The run shown as a CSV file for a Russian-locale spreadsheet.
+    bool exportForExcel(const QString &path);
+    // The PDF report of the run shown, into `directory`; its path, or empty
+    // after a box that says why not.
+    QString writeReport(const QString &directory, double tolerance);
+
+    // A new run, written to `csvPath`, on the device as the connection had read it.
+    void startRun(const QString &csvPath = QString(),
+                  const std::optional<DeviceDescription> &device = std::nullopt);
 
 public slots:
-    void startRun();
     void addRow(const QDateTime &time, const QList<double> &values);
 
 protected:
@@ -54,6 +69,8 @@ private slots:
     void on_buttonOpenLog_clicked();
     void on_buttonSaveImage_clicked();
     void on_buttonShowRun_clicked();
+    void on_buttonReport_clicked();
+    void on_buttonExportExcel_clicked();
     void redraw();
 
 private:
@@ -61,21 +78,21 @@ private:
     {
         PointStore points;
         MinMaxDecimator decimator;
+        QString csvPath; // empty before the first run
+        QDateTime start;
+        std::optional<DeviceDescription> device; // empty: the run has no record of it
         void clear();
     };
     void buildChart();
     void showPlot(Plot *plot);
-    void toggleSeries(int series);
-    void updateAxes();
     void updateSummary();
 
     Ui::ChartWindow *ui;
-    struct Chart;
-    Chart *chart;
+    RunChart chart;
+    QChartView *view = nullptr;
     Plot run;
     Plot file;
     Plot *shown = &run;
-    QString runTitle;
-    QString fileTitle;
     QTimer redrawTimer;
+    double reportTolerance;
 };

@@ -32,11 +32,22 @@ bool equals(const char *begin, const char *end, const char *text)
     return size_t(end - begin) == length && std::memcmp(begin, text, length) == 0;
 }
 
-// "-?[0-9]+\.[0-9]{3}", "nan", "inf" or "-inf".
+// A spreadsheet may quote any field.
+void unquote(const char *&begin, const char *&end)
+{
+    if (end - begin >= 2 && *begin == '"' && end[-1] == '"') {
+        ++begin;
+        --end;
+    }
+}
+
+// Digits with "." or "," before the decimals, if any; "nan", "inf", "-inf";
+// and nothing, which is not a number either.
 bool parseValue(const char *begin, const char *end, float &out)
 {
-    if (equals(begin, end, "nan")) {
-        out = std::numeric_limits<float>::quiet_NaN();
+    constexpr float NaN = std::numeric_limits<float>::quiet_NaN();
+    if (begin == end || equals(begin, end, "nan")) {
+        out = NaN;
         return true;
     }
     if (equals(begin, end, "inf") || equals(begin, end, "-inf")) {
@@ -48,16 +59,70 @@ bool parseValue(const char *begin, const char *end, float &out)
     const bool negative = p < end && *p == '-';
     if (negative)
         ++p;
-    double whole = 0;
+    double value = 0;
     const char *digits = p;
     while (p < end && isDigit(*p))
-        whole = whole * 10 + (*p++ - '0');
-    if (p == digits || end - p != 4 || *p != '.' || !isDigit(p[1]) || !isDigit(p[2]) ||
-        !isDigit(p[3]))
+        value = value * 10 + (*p++ - '0');
+    if (p == digits)
         return false;
-    const double value = whole + number(p + 1, 3) / 1000.0;
+    if (p < end && (*p == '.' || *p == ',')) {
+        const char *decimals = ++p;
+        double scale = 0.1;
+        for (; p < end && isDigit(*p); ++p, scale /= 10)
+            value += (*p - '0') * scale;
+        if (p == decimals)
+            return false;
+    }
+    if (p != end)
+        return false;
     out = float(negative ? -value : value);
     return true;
+}
+
+// Digits where `shape` has '0' and the same character elsewhere.
+bool hasShape(const char *begin, const char *end, const char *shape)
+{
+    if (size_t(end - begin) != std::strlen(shape))
+        return false;
+    for (const char *p = begin; p < end; ++p, ++shape) {
+        if (*shape == '0' ? !isDigit(*p) : *p != *shape)
+            return false;
+    }
+    return true;
+}
+
+// "dd.MM.yyyy" or "yyyy-MM-dd".
+QDate parseDate(const char *begin, const char *end)
+{
+    if (hasShape(begin, end, "00.00.0000"))
+        return QDate(number(begin + 6, 4), number(begin + 3, 2), number(begin, 2));
+    if (hasShape(begin, end, "0000-00-00"))
+        return QDate(number(begin, 4), number(begin + 5, 2), number(begin + 8, 2));
+    return {};
+}
+
+// "hh:mm:ss", the hour maybe in one digit and the seconds maybe left out,
+// as a spreadsheet shows a time: the seconds since midnight, or -1.
+int parseClock(const char *begin, const char *end)
+{
+    int parts[3] = {0, 0, 0};
+    int count = 0;
+    const char *p = begin;
+    while (true) {
+        const char *digits = p;
+        while (p < end && isDigit(*p))
+            ++p;
+        const int length = int(p - digits);
+        if (length < 1 || length > 2 || (count > 0 && length != 2))
+            return -1;
+        parts[count++] = number(digits, length);
+        if (count == 3 || p == end || *p != ':')
+            break;
+        ++p;
+    }
+    if (p != end || count < 2 || parts[0] > 23 || parts[1] > 59 || parts[2] > 59)
+        return -1;
+    return (parts[0] * 60 + parts[1]) * 60 + parts[2];
 }
 
 } // namespace
@@ -104,18 +169,11 @@ void CsvLogReader::takeLine(const char *begin, const char *end)
 {
     if (end > begin && end[-1] == '\r')
         --end;
-    if (lines == 0) {
-        static const char Bom[] = "\xEF\xBB\xBF";
-        if (end - begin >= 3 && std::memcmp(begin, Bom, 3) == 0)
-            begin += 3;
-        static const QByteArray Header = CsvFormat::line(CsvFormat::headerFields()).chopped(1);
-        if (equals(begin, end, Header.constData())) {
-            header = true;
-            return;
-        }
-    }
+    static const char Bom[] = "\xEF\xBB\xBF";
+    if (lines == 0 && end - begin >= 3 && std::memcmp(begin, Bom, 3) == 0)
+        begin += 3;
 
-    // Where each field begins and ends.
+    // Where each field begins and ends, quotes left out.
     const char *starts[CsvFormat::FieldCount];
     const char *ends[CsvFormat::FieldCount];
     int count = 0;
@@ -135,7 +193,13 @@ void CsvLogReader::takeLine(const char *begin, const char *end)
         ++problems[FieldCount];
         return;
     }
+    for (int i = 0; i < count; ++i)
+        unquote(starts[i], ends[i]);
 
+    if (lines == 0 && isHeader(starts, ends)) {
+        header = true;
+        return;
+    }
     qint64 time = 0;
     if (!parseTime(starts[0], ends[0], time)) {
         ++problems[BadTime];
@@ -151,23 +215,26 @@ void CsvLogReader::takeLine(const char *begin, const char *end)
     store.append(time, values);
 }
 
-// "dd.MM.yyyy hh:mm:ss" in local time. Working out the zone's offset is the
-// slow part, so it is done once an hour of the log.
-bool CsvLogReader::parseTime(const char *begin, const char *end, qint64 &ms)
+bool CsvLogReader::isHeader(const char *const *starts, const char *const *ends)
 {
-    static const char Shape[] = "00.00.0000 00:00:00";
-    if (end - begin != qint64(sizeof Shape - 1))
-        return false;
-    for (size_t i = 0; i < sizeof Shape - 1; ++i) {
-        if (Shape[i] == '0' ? !isDigit(begin[i]) : begin[i] != Shape[i])
+    static const QStringList Header = CsvFormat::headerFields();
+    for (int i = 0; i < CsvFormat::FieldCount; ++i) {
+        if (QString::fromUtf8(starts[i], int(ends[i] - starts[i])) != Header[i])
             return false;
     }
-    const QDate date(number(begin + 6, 4), number(begin + 3, 2), number(begin, 2));
-    const int hour = number(begin + 11, 2);
-    const int minute = number(begin + 14, 2);
-    const int second = number(begin + 17, 2);
-    if (!date.isValid() || hour > 23 || minute > 59 || second > 59)
+    return true;
+}
+
+// A date and a time in local time. Working out the zone's offset is the slow
+// part, so it is done once an hour of the log.
+bool CsvLogReader::parseTime(const char *begin, const char *end, qint64 &ms)
+{
+    const char *space = std::find(begin, end, ' ');
+    const QDate date = parseDate(begin, space);
+    const int seconds = space == end ? -1 : parseClock(space + 1, end);
+    if (!date.isValid() || seconds < 0)
         return false;
+    const int hour = seconds / 3600;
     const qint64 key = date.toJulianDay() * 24 + hour;
     if (key != cachedKey) {
         const QDateTime start(date, QTime(hour, 0));
@@ -176,7 +243,7 @@ bool CsvLogReader::parseTime(const char *begin, const char *end, qint64 &ms)
         cachedKey = key;
         cachedHourStart = start.toMSecsSinceEpoch();
     }
-    ms = cachedHourStart + (minute * 60 + second) * qint64(1000);
+    ms = cachedHourStart + (seconds % 3600) * qint64(1000);
     return true;
 }
 

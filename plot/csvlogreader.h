@@ -9,12 +9,14 @@
 #include <utility>
 
 // Reads the CSV file of a test run back: the header line, then one row per
-// line, "dd.MM.yyyy hh:mm:ss" and five values with exactly three decimals (or
-// "nan", "inf", "-inf"), separated by ";". Anything else is not what a run
-// writes: such a line is skipped and counted by its reason, and reading goes
-// on, so a damaged or foreign file opens as far as it is valid. A "\r" before
-// the line feed and a byte-order mark are forgiven, for a file that passed
-// through a spreadsheet.
+// line, "dd.MM.yyyy hh:mm:ss" and five values with three decimals (or "nan",
+// "inf", "-inf"), separated by ";". It also reads the run as exported for a
+// spreadsheet and as a spreadsheet saves either again: a byte-order mark,
+// "\r\n", quoted fields, the date as "yyyy-MM-dd", the hour in one digit and
+// no seconds, "," for the decimal point, any number of decimals, and an empty
+// field for a value that is not a number. Anything else is not a run's line:
+// it is skipped and counted by its reason, and reading goes on, so a damaged
+// or foreign file opens as far as it is valid.
 //
 // Bytes come in pieces of any size; a line longer than MaxLineBytes is not
 // kept whole, so memory stays bounded whatever the file holds.
@@ -45,6 +47,7 @@ public:
 private:
     void endLine();
     void takeLine(const char *begin, const char *end);
+    static bool isHeader(const char *const *starts, const char *const *ends);
     bool parseTime(const char *begin, const char *end, qint64 &ms);
 
     PointStore store;

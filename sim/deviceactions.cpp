@@ -54,7 +54,8 @@ LiveValues DeviceModel::liveValues(double seconds)
     const double measured = temperatureForInput(probe, converter, coldJunctionShown);
     const double corrected = m_state.correction.enabled ? correct(measured) : measured;
     const double current =
-        m_state.fixedCurrent > 0.0f ? m_state.fixedCurrent : loopCurrentFor(corrected);
+        (m_state.fixedCurrent > 0.0f ? m_state.fixedCurrent : loopCurrentFor(corrected)) +
+        m_currentOffset;
     return {static_cast<float>(converter), static_cast<float>(corrected),
             static_cast<float>(measured), static_cast<float>(coldJunctionShown),
             static_cast<float>(current)};

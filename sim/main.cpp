@@ -24,6 +24,7 @@ const char kUsage[] =
     "  --split-reply      send each answer in two halves 500 ms apart\n"
     "  --result-code N    answer every request with result code N (0-255)\n"
     "  --flood            send bytes without pause, forever\n"
+    "  --current-offset MA add MA mA to the loop current reported (-16 to 16)\n"
     "  --help             show this text\n";
 
 struct Options
@@ -43,6 +44,13 @@ bool parseResultCode(const std::string &text, int &code)
     return code <= 255;
 }
 
+bool parseMilliamps(const std::string &text, double &mA)
+{
+    char *end = nullptr;
+    mA = std::strtod(text.c_str(), &end);
+    return !text.empty() && *end == '\0' && mA >= -16.0 && mA <= 16.0;
+}
+
 // Returns false on a bad command line.
 bool parseOptions(int argc, char **argv, Options &options)
 {
@@ -55,7 +63,8 @@ bool parseOptions(int argc, char **argv, Options &options)
             arg.resize(eq);
             hasValue = true;
         }
-        const bool takesValue = arg == "--port" || arg == "--password" || arg == "--result-code";
+        const bool takesValue = arg == "--port" || arg == "--password" || arg == "--result-code" ||
+                                arg == "--current-offset";
         if (takesValue && !hasValue) {
             if (i + 1 >= argc)
                 return false;
@@ -69,6 +78,8 @@ bool parseOptions(int argc, char **argv, Options &options)
         else if (arg == "--password")
             options.password = value;
         else if (arg == "--result-code" && parseResultCode(value, faults.forcedResultCode))
+            continue;
+        else if (arg == "--current-offset" && parseMilliamps(value, faults.currentOffset))
             continue;
         else if (arg == "--no-answer")
             faults.noAnswer = true;

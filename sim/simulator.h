@@ -32,6 +32,7 @@ struct Faults
     int forcedResultCode = -1; // 0..255: replaces the result code (data still sent)
     bool flood = false;        // bytes are sent without ever pausing for long
     int splitPauseMs = 500;    // the pause inside a split reply
+    double currentOffset = 0;  // mA added to the loop current the device reports
 };
 
 class Simulator

@@ -9,6 +9,7 @@ void Simulator::setFaults(const Faults &faults)
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     d->faults = faults;
+    d->model.setCurrentOffset(faults.currentOffset);
 }
 
 Faults Simulator::faults() const

@@ -3,6 +3,12 @@
 #include <QDateTime>
 #include <QLocale>
 
+namespace {
+
+const QString TimeFormat = QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz");
+
+} // namespace
+
 QString runEndText(RunEnd cause, const QString &detail)
 {
     switch (cause) {
@@ -30,6 +36,19 @@ QString RunEvents::pathFor(const QString &csvPath)
     return base + QStringLiteral(".events.txt");
 }
 
+std::optional<RunEvents::Event> RunEvents::first(const QString &eventsPath)
+{
+    QFile events(eventsPath);
+    if (!events.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QString line = QString::fromUtf8(events.readLine(64 * 1024)).trimmed();
+    const int timeLength = TimeFormat.size();
+    const QDateTime time = QLocale::c().toDateTime(line.left(timeLength), TimeFormat);
+    if (!time.isValid())
+        return std::nullopt;
+    return Event{time, line.mid(timeLength).trimmed()};
+}
+
 bool RunEvents::create(const QString &csvPath)
 {
     close();
@@ -40,8 +59,8 @@ bool RunEvents::create(const QString &csvPath)
 
 bool RunEvents::add(const QDateTime &time, const QString &text)
 {
-    const QString line = QLocale::c().toString(time, QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz")) +
-                         QStringLiteral("  ") + text + QLatin1Char('\n');
+    const QString line =
+        QLocale::c().toString(time, TimeFormat) + QStringLiteral("  ") + text + QLatin1Char('\n');
     const QByteArray bytes = line.toUtf8();
     if (file.isOpen() && file.write(bytes) == bytes.size())
         return true;

@@ -1,9 +1,10 @@
 #pragma once
 
+#include <QDateTime>
 #include <QFile>
 #include <QString>
 
-class QDateTime;
+#include <optional>
 
 // Why a test run ended.
 enum class RunEnd { Stop, OtherTab, Disconnect, WindowClosed, LineLost, OtherDevice };
@@ -20,6 +21,14 @@ class RunEvents
 {
 public:
     static QString pathFor(const QString &csvPath);
+
+    struct Event
+    {
+        QDateTime time;
+        QString text;
+    };
+    // The first line of an events file, read back: the run's start.
+    static std::optional<Event> first(const QString &eventsPath);
 
     // Never over an existing file.
     bool create(const QString &csvPath);

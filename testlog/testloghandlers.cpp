@@ -2,6 +2,7 @@
 
 #include "app/userfile.h"
 #include "testlog/csvformat.h"
+#include "testlog/devicedescription.h"
 #include "testlog/logtable.h"
 #include "testlog/testlogfile.h"
 #include "ui_mainwindow.h"
@@ -110,43 +111,25 @@ void MainWindow::noteRunEvent(const QString &text)
 // The device as this connection has read it; what was not read is said to be so.
 QString MainWindow::describeDevice() const
 {
-    QStringList parts;
+    DeviceDescription device;
     if (const auto &info = deviceRecord.info)
-        parts << QStringLiteral("Прибор № %1, версия %2, дата выпуска %3")
-                     .arg(info->serialNumber)
-                     .arg(info->firmware, info->date().toString(QStringLiteral("dd.MM.yyyy")));
-    else
-        parts << QStringLiteral("Прибор не считан в этом подключении");
+        device.identity =
+            DeviceDescription::Identity{info->serialNumber, info->firmware,
+                                        info->date().toString(QStringLiteral("dd.MM.yyyy"))};
     if (const auto &probe = deviceRecord.probe) {
+        DeviceDescription::Settings &settings = device.settings.emplace();
+        settings.element = ui->comboGradType->itemText(probe->kind());
         const int position = catalogue.decodePosition(probe->kindByte, probe->code);
-        QString sensor = ui->comboGradType->itemText(probe->kind());
         if (position >= 0)
-            sensor +=
-                QStringLiteral(", ") + SensorCatalogue::typeNames(probe->kind()).value(position);
-        parts << QStringLiteral("чувствительный элемент: %1; диапазон %2 … %3; буфер %4; "
-                                "компенсация ХС: %5")
-                     .arg(sensor, CsvFormat::valueText(probe->lower),
-                          CsvFormat::valueText(probe->upper))
-                     .arg(probe->dampingBuffer)
-                     .arg(probe->compensation ? QStringLiteral("вкл") : QStringLiteral("выкл"));
-        if (probe->hysteresis)
-            parts << QStringLiteral("гистерезис %1").arg(CsvFormat::valueText(*probe->hysteresis));
-    } else {
-        parts << QStringLiteral("настройки не считаны");
+            settings.type = SensorCatalogue::typeNames(probe->kind()).value(position);
+        settings.lower = probe->lower;
+        settings.upper = probe->upper;
+        settings.dampingBuffer = probe->dampingBuffer;
+        settings.compensation = probe->compensation;
+        settings.hysteresis = probe->hysteresis;
     }
-    if (const auto &points = deviceRecord.correction) {
-        QStringList reference, measured;
-        for (size_t i = 0; i < points->reference.size(); ++i) {
-            reference << CsvFormat::valueText(points->reference[i]);
-            measured << CsvFormat::valueText(points->measured[i]);
-        }
-        parts << QStringLiteral("коррекция: %1, опорные %2, измеренные %3")
-                     .arg(points->enabled ? QStringLiteral("вкл") : QStringLiteral("выкл"),
-                          reference.join(QLatin1Char(' ')), measured.join(QLatin1Char(' ')));
-    } else {
-        parts << QStringLiteral("точки коррекции не считаны");
-    }
-    return parts.join(QStringLiteral("; ")) + QLatin1Char('.');
+    device.correction = deviceRecord.correction;
+    return device.text();
 }
 
 // Ends a run on every path: "Стоп", another tab, a disconnect, a lost line,

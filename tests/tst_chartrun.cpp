@@ -117,6 +117,14 @@ void ChartRunTest::chartFollowsTheRunAndAgreesWithItsFile()
         return all;
     }();
     QCOMPARE(series.size(), 5);
+    // The converter value is no temperature: an axis of its own, hidden until asked for.
+    QChart *shown = chart->findChild<QChartView *>()->chart();
+    QVERIFY(!series[0]->isVisible());
+    QVERIFY(series[0]->attachedAxes().last() != series[1]->attachedAxes().last());
+    emit shown->legend()->markers(series[0]).value(0)->clicked();
+    QVERIFY(series[0]->isVisible() && series[0]->attachedAxes().last()->isVisible());
+    QCOMPARE(chart->title(), shown->title());
+    QVERIFY(chart->title().startsWith(QStringLiteral("Прибор не считан · начало ")));
 
     // Hide the cold-junction series from its legend entry; the entry stays.
     QLegendMarker *marker =

@@ -185,6 +185,7 @@ void ProcessTest::badCommandLineShowsUsage_data()
     QTest::newRow("result code missing") << QStringList{"--result-code"};
     QTest::newRow("port missing") << QStringList{"--port"};
     QTest::newRow("value on a switch") << QStringList{"--flood=yes"};
+    QTest::newRow("current offset not in mA") << QStringList{"--current-offset", "0.1mA"};
 }
 
 void ProcessTest::badCommandLineShowsUsage()

@@ -1,0 +1,76 @@
+#include "runreport/outputcheck.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int CorrectedSeries = 1;
+constexpr int CurrentSeries = 4;
+constexpr double LowestCurrent = 3.8;
+constexpr double HighestCurrent = 20.5;
+
+} // namespace
+
+double OutputCheck::idealCurrent(double corrected, const Range &range)
+{
+    const double current = 4.0 + SpanMa * (corrected - range.lower) / (range.upper - range.lower);
+    return std::clamp(current, LowestCurrent, HighestCurrent);
+}
+
+OutputCheck OutputCheck::of(const PointStore &points, const std::optional<Range> &range,
+                            double tolerance)
+{
+    OutputCheck check;
+    check.tolerance = tolerance;
+    if (!range)
+        return check;
+    // Not a number compares false: a range of NaN has no span either.
+    if (!(range->upper - range->lower > 0)) {
+        check.outcome = Outcome::EmptySpan;
+        return check;
+    }
+    double sum = 0;
+    for (int row = 0; row < points.size(); ++row) {
+        const double corrected = points.value(row, CorrectedSeries);
+        const double current = points.value(row, CurrentSeries);
+        if (!std::isfinite(corrected) || !std::isfinite(current)) {
+            ++check.rowsSkipped;
+            continue;
+        }
+        const double deviation = (current - idealCurrent(corrected, *range)) / SpanMa * 100.0;
+        if (check.rowsChecked == 0 || std::abs(deviation) > std::abs(check.largest)) {
+            check.largest = deviation;
+            check.largestAt = points.time(row);
+        }
+        sum += deviation;
+        ++check.rowsChecked;
+    }
+    if (check.rowsChecked == 0) {
+        check.outcome = Outcome::NoRows;
+        return check;
+    }
+    check.mean = sum / check.rowsChecked;
+    check.outcome = std::abs(check.largest) <= tolerance ? Outcome::Passed : Outcome::Failed;
+    return check;
+}
+
+QString OutputCheck::verdict() const
+{
+    switch (outcome) {
+    case Outcome::Passed:
+        return QStringLiteral("Годен");
+    case Outcome::Failed:
+        return QStringLiteral("Не годен");
+    case Outcome::NoRange:
+        return QStringLiteral("Проверка не выполнена: диапазон прибора не записан при старте "
+                              "испытания");
+    case Outcome::EmptySpan:
+        return QStringLiteral("Проверка не выполнена: верхний предел диапазона не больше "
+                              "нижнего");
+    case Outcome::NoRows:
+        return QStringLiteral("Проверка не выполнена: нет строк с корректированным значением "
+                              "и током");
+    }
+    return {};
+}
