@@ -19,12 +19,15 @@ struct Line
     QCoreApplication app{argc, argv};
     QSerialPort port; // never opened: the worker only assembles what it is given
     SerialWorker worker{&port};
-    QList<QByteArray> delivered;
+    QList<QByteArray> delivered; // good check byte
+    QList<QByteArray> corrupted; // wrong check byte, handed on apart
 
     Line()
     {
         QObject::connect(&worker, &SerialWorker::receiveEnd,
                          [this](const QByteArray &reply) { delivered.append(reply); });
+        QObject::connect(&worker, &SerialWorker::receiveCorrupted,
+                         [this](const QByteArray &reply) { corrupted.append(reply); });
         worker.doWork();
     }
 };
@@ -35,6 +38,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static Line line;
     line.delivered.clear();
+    line.corrupted.clear();
 
     // The first byte of each chunk says how many of the following bytes it holds.
     QByteArray received;
@@ -55,9 +59,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const FrameCodec::Received frame =
         FrameCodec::acceptFrame(received.left(SerialWorker::MaxReplyBytes));
     const bool deliverable = !received.isEmpty() && frame.outcome != FrameCodec::Outcome::BadPacket;
-    if (line.delivered.size() != (deliverable ? 1 : 0))
+    const QList<QByteArray> &handedOn = frame.checkByteOk ? line.delivered : line.corrupted;
+    if (line.delivered.size() + line.corrupted.size() != (deliverable ? 1 : 0))
         abort();
-    if (deliverable && line.delivered.first() != frame.reply)
+    if (deliverable && handedOn.value(0) != frame.reply)
         abort();
     if (frame.outcome == FrameCodec::Outcome::BadPacket && !frame.reply.isEmpty())
         abort();

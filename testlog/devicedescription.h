@@ -15,24 +15,30 @@
 //   элемент: 3х проводное ТС; тип: ТС-100П 385; диапазон: -50.000 … 150.000;
 //   буфер: 4; компенсация ХС: вкл; гистерезис: 0.500; коррекция: вкл; опорные:
 //   0.000 25.000 50.000 75.000 100.000; измеренные: 0.000 25.000 … 100.000.
+struct DeviceIdentity
+{
+    qint32 serialNumber = 0;
+    QString firmware;
+    QString productionDate; // "dd.MM.yyyy", empty for a date that is none
+};
+
+struct DeviceSettings
+{
+    QString element; // the sensing element as the kind list names it
+    QString type;    // empty for a kind without a type list or an unknown code
+    double lower = 0;
+    double upper = 0;
+    int dampingBuffer = 0;
+    bool compensation = false;
+    std::optional<double> hysteresis;
+};
+
 struct DeviceDescription
 {
-    struct Identity
-    {
-        qint32 serialNumber = 0;
-        QString firmware;
-        QString productionDate; // "dd.MM.yyyy", empty for a date that is none
-    };
-    struct Settings
-    {
-        QString element; // the sensing element as the kind list names it
-        QString type;    // empty for a kind without a type list or an unknown code
-        double lower = 0;
-        double upper = 0;
-        int dampingBuffer = 0;
-        bool compensation = false;
-        std::optional<double> hysteresis;
-    };
+    // Outside the class: clang cannot default-construct a nested class with
+    // member initializers inside std::optional of its enclosing class.
+    using Identity = DeviceIdentity;
+    using Settings = DeviceSettings;
 
     std::optional<Identity> identity;
     std::optional<Settings> settings;
