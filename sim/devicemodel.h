@@ -53,6 +53,8 @@ public:
     static double coldJunctionTemperature(double seconds);
 
     void setPassword(const std::string &password) { m_password = password; }
+    // Written upper ranges are kept rounded to a whole degree.
+    void setRoundsUpperRange(bool on) { m_roundUpperRange = on; }
     const DeviceState &state() const { return m_state; }
     void setState(const DeviceState &state);
 
@@ -99,6 +101,7 @@ private:
 
     DeviceState m_state;
     std::string m_password = kDefaultPassword;
+    bool m_roundUpperRange = false;
     // Raw converter readings taken at the two calibration points, if taken.
     double m_calibrationRaw[3] = {0, 0, 0};
     bool m_calibrationTaken[3] = {false, false, false};

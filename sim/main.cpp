@@ -24,6 +24,7 @@ const char kUsage[] =
     "  --split-reply      send each answer in two halves 500 ms apart\n"
     "  --result-code N    answer every request with result code N (0-255)\n"
     "  --flood            send bytes without pause, forever\n"
+    "  --round-upper-range  keep a written upper range rounded to a whole degree\n"
     "  --help             show this text\n";
 
 struct Options
@@ -80,6 +81,8 @@ bool parseOptions(int argc, char **argv, Options &options)
             faults.splitReply = true;
         else if (arg == "--flood")
             faults.flood = true;
+        else if (arg == "--round-upper-range")
+            faults.roundUpperRange = true;
         else if (arg == "--help" || arg == "-h")
             options.help = true;
         else

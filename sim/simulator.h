@@ -32,6 +32,9 @@ struct Faults
     int forcedResultCode = -1; // 0..255: replaces the result code (data still sent)
     bool flood = false;        // bytes are sent without ever pausing for long
     int splitPauseMs = 500;    // the pause inside a split reply
+    // The device keeps a written upper range rounded to a whole degree, and
+    // reads it back so: a write that verification must catch.
+    bool roundUpperRange = false;
 };
 
 class Simulator

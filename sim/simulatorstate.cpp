@@ -9,6 +9,7 @@ void Simulator::setFaults(const Faults &faults)
 {
     std::lock_guard<std::mutex> lock(d->mutex);
     d->faults = faults;
+    d->model.setRoundsUpperRange(faults.roundUpperRange);
 }
 
 Faults Simulator::faults() const
