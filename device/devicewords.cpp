@@ -228,7 +228,7 @@ QString DeviceWords::replyResult(const QByteArray &reply, bool checkByteWrong)
     text.replace(QLatin1Char('\n'), QLatin1Char(' '));
     if (!error && header.type == Type::Action && header.command == ActionCommand::FactoryMode) {
         if (const std::optional<Message> unlock = unlockAnswerMessage(header.data))
-            text += QStringLiteral("; ") + unlock->title + QLatin1Char(' ') + unlock->text;
+            text += QStringLiteral(", ") + unlock->title + QLatin1Char(' ') + unlock->text;
     }
     return text;
 }

@@ -32,7 +32,8 @@ DeviceWords MainWindow::deviceWords() const
 WriteJournal::Device MainWindow::journalDevice() const
 {
     WriteJournal::Device device;
-    device.port = serialPort.portName();
+    // The port as the list names it, which is the one connected while a connection is on.
+    device.port = ui->comboPort->currentText().section(QLatin1Char(' '), 0, 0);
     if (deviceRecord.info) {
         device.serialNumber = deviceRecord.info->serialNumber;
         device.firmware = deviceRecord.info->firmware;
