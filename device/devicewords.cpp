@@ -126,15 +126,15 @@ QString DeviceWords::number(double value)
 QString DeviceWords::sensor(quint8 kindByte, quint8 code) const
 {
     const int kind = qint8(kindByte);
-    const QString kindName = kind >= 0 && kind < kindNames.size()
-                                 ? kindNames.at(kind)
-                                 : QStringLiteral("вид %1").arg(kindByte);
-    if (SensorCatalogue::typeNames(kind).isEmpty() || kind < 0 || kind >= kindNames.size())
-        return kindName;
+    if (kind < 0 || kind >= kindNames.size())
+        return QStringLiteral("вид %1, код %2").arg(kindByte).arg(code);
+    const QStringList types = SensorCatalogue::typeNames(kind);
+    if (types.isEmpty())
+        return kindNames.at(kind);
     const int position = catalogue.decodePosition(kindByte, code);
-    return QStringLiteral("%1 (%2)").arg(
-        kindName, position >= 0 ? SensorCatalogue::typeNames(kind).at(position)
-                                : QStringLiteral("код %1").arg(code));
+    return QStringLiteral("%1 (%2)").arg(kindNames.at(kind),
+                                         position >= 0 ? types.at(position)
+                                                       : QStringLiteral("код %1").arg(code));
 }
 
 QString DeviceWords::settings(const Device::ProbeTypeReply &probe) const
