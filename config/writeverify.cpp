@@ -95,7 +95,6 @@ QString WriteVerify::outcome() const
     }
     if (differences.isEmpty())
         return QStringLiteral("Записано и проверено.\n") + device;
-    return QStringLiteral("Записано, но прочитано не то, что отправлено (отправлено → "
-                          "прочитано):\n%1\n%2")
+    return QStringLiteral("Прочитано не то, что записано (отправлено → прочитано):\n%1\n%2")
         .arg(differences.join(QLatin1Char('\n')), device);
 }
