@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 
+#include "config/writeverify.h"
 #include "debug/debugwindow.h"
 #include "link/serialworker.h"
 #include "link/statusstyle.h"
@@ -30,6 +31,8 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setUpTableHeader();
     updateLiveValuesState();
     connect(this, &MainWindow::testRunStarted, this, &MainWindow::followRunInChart);
+    setUpWriteJournal();
+    setUpWriteAndVerify();
     ui->tabWidget->setCurrentIndex(0);
     ui->CurrentDate->setDate(QDate::currentDate());
 }
@@ -68,12 +71,8 @@ void MainWindow::setUpWorker()
     worker = new SerialWorker(&serialPort);
     debugWindow = new DebugWindow(this, worker, &serialPort);
     // What the user sends by hand is the user's, and so is the reply to it.
-    connect(debugWindow, &DebugWindow::requestSent, this,
-            [this](const QByteArray &request) { userRequests.sent(request, clock.elapsed()); });
-    connect(debugWindow, &DebugWindow::rawBytesSent, this, [this](const QByteArray &bytes) {
-        if (bytes.size() >= 3 && quint8(bytes.at(0)) == 0xFF) // typed as a frame
-            userRequests.sent(bytes.mid(1, 2), clock.elapsed());
-    });
+    connect(debugWindow, &DebugWindow::requestSent, this, &MainWindow::noteHandSentRequest);
+    connect(debugWindow, &DebugWindow::rawBytesSent, this, &MainWindow::noteRawBytesSent);
     connect(worker, &SerialWorker::styleChanged, this, &MainWindow::changeStatusLabel);
     connect(worker, &SerialWorker::packetTransmited, this, &MainWindow::waitPacket);
     connect(worker, &SerialWorker::lineLost, this, &MainWindow::closeLostLine);

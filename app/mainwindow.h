@@ -4,6 +4,7 @@
 #include "device/requests.h"
 #include "device/userrequests.h"
 #include "testlog/runevents.h"
+#include "writelog/writejournal.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -15,6 +16,9 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <memory>
+
+class DeviceWords;
 class QDoubleSpinBox;
 class QFile;
 struct ConfigLimits;
@@ -23,6 +27,7 @@ class QThread;
 class ChartWindow;
 class DebugWindow;
 class SerialWorker;
+class WriteVerify;
 
 namespace Ui {
 class MainWindow;
@@ -31,7 +36,8 @@ class MainWindow;
 // The configurator's one main window. Its slot definitions are split by
 // subsystem: connection and status in app/, requests, replies and polling in
 // device/, the sensor lists in catalogue/, test runs in testlog/, configuration
-// files in config/, the chart in plot/.
+// files and write-and-verify in config/, the chart in plot/, the write journal
+// in writelog/.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -83,6 +89,7 @@ private slots:
     void on_buttonWriteDeviceInfo_clicked();
     void on_readConfig_clicked();
     void on_loadConfig_triggered();
+    void on_writeAndVerify_triggered();
     void on_buttonClearEEPROM_clicked();
     void on_buttonSaveFactorySettings_clicked();
     void on_buttonFactoryResetSettings_clicked();
@@ -131,7 +138,8 @@ private:
     };
     // Requests of the user's own (buttons, the manual packet window); `action`
     // names a request the user confirmed, whose outcome is told in a box.
-    void sendUserRequest(const QByteArray &request, const QString &action = QString());
+    void sendUserRequest(const QByteArray &request, const QString &action = QString(),
+                         bool ofWriteVerify = false);
     void confirmAndSend(const QString &action, const QString &question, const QByteArray &request);
     void processDeferredReplies();
     void sendDueLiveValues();
@@ -157,6 +165,22 @@ private:
     DeviceConfig shownConfig() const;
     ConfigLimits configLimits() const;
     void applyConfig(const DeviceConfig &config);
+    // Write and verify (config/writeverifyhandlers.cpp)
+    void setUpWriteAndVerify();
+    void updateWriteAndVerifyEnabled();
+    void continueWriteVerify(const Reply &reply);
+    void finishWriteVerify(bool boxLater = false);
+
+    // The write journal (writelog/writeloghandlers.cpp)
+    void setUpWriteJournal();
+    DeviceWords deviceWords() const;
+    WriteJournal::Device journalDevice() const;
+    // Journals a write or action going out; the number its outcome needs, 0 for a read.
+    int journalRequest(const QByteArray &request);
+    void journalOutcome(const UserRequests::Request &request, const QString &result);
+    void reportJournalFailure();
+    void noteHandSentRequest(const QByteArray &request);
+    void noteRawBytesSent(const QByteArray &bytes);
 
     // The chart of test runs (plot/charthandlers.cpp)
     ChartWindow *chartWindow();
@@ -216,4 +240,7 @@ private:
     QTimer reopenTimer;
     QTimer verifyTimer;
     QLabel deviceLabel; // status bar: which device this connection has read
+    WriteJournal writeJournal;
+    std::unique_ptr<WriteVerify> writeVerify; // while "Записать и проверить" runs
+    bool pollAfterWriteVerify = false;
 };

@@ -1,5 +1,7 @@
 #include "app/mainwindow.h"
 
+#include "config/writeverify.h"
+#include "device/devicewords.h"
 #include "device/replies.h"
 #include "link/serialworker.h"
 #include "ui_mainwindow.h"
@@ -73,6 +75,13 @@ void MainWindow::processReply(const Reply &received)
 {
     const std::optional<UserRequests::Request> asked =
         userRequests.answer(received.data, clock.elapsed());
+    if (asked)
+        journalOutcome(*asked, DeviceWords::replyResult(received.data, received.corrupted));
+    // The sequence's one outcome box stands for the boxes of its steps.
+    if (asked && asked->ofWriteVerify && writeVerify) {
+        continueWriteVerify(received);
+        return;
+    }
     if (received.corrupted) {
         if (asked && !asked->action.isEmpty())
             showInformation(asked->action, QStringLiteral("Ответ прибора повреждён (не совпал "
@@ -109,13 +118,19 @@ void MainWindow::processReply(const Reply &received)
     decodeReply(reply.command, reply.data);
 }
 
-// The user's confirmed actions that had no answer in time say so.
+// The user's confirmed actions and the steps of write-and-verify that had no
+// answer in time say so, and so does the journal for its requests.
 void MainWindow::expireUserRequests()
 {
     for (const UserRequests::Request &request : userRequests.expire(clock.elapsed())) {
-        if (!request.action.isEmpty())
+        journalOutcome(request, DeviceWords::noAnswer());
+        if (request.ofWriteVerify && writeVerify) {
+            writeVerify->fail(DeviceWords::noAnswer());
+            finishWriteVerify();
+        } else if (!request.action.isEmpty()) {
             showInformation(request.action, QStringLiteral("Прибор не ответил: выполнение не "
                                                            "подтверждено."));
+        }
     }
     if (userRequests.isEmpty())
         userRequestTimer.stop();

@@ -8,13 +8,22 @@
 // and hands it to the worker once. The actions that change what the device
 // keeps ask first, and tell their outcome.
 
-void MainWindow::sendUserRequest(const QByteArray &request, const QString &action)
+// A write or action is on record in the journal before it goes out; a journal
+// that cannot be written says so first, and the request still goes.
+void MainWindow::sendUserRequest(const QByteArray &request, const QString &action,
+                                 bool ofWriteVerify)
 {
-    if (serialPort.isOpen())
-        userRequests.sent(request, clock.elapsed(), action);
+    if (serialPort.isOpen()) {
+        UserRequests::Request details;
+        details.action = action;
+        details.ofWriteVerify = ofWriteVerify;
+        details.journalNumber = journalRequest(request);
+        reportJournalFailure();
+        userRequests.sent(request, clock.elapsed(), details);
+        if (!userRequestTimer.isActive())
+            userRequestTimer.start();
+    }
     worker->sendPackage(request);
-    if (!action.isEmpty() && serialPort.isOpen())
-        userRequestTimer.start();
 }
 
 void MainWindow::confirmAndSend(const QString &action, const QString &question,

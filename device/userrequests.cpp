@@ -1,10 +1,13 @@
 #include "device/userrequests.h"
 
-void UserRequests::sent(const QByteArray &request, qint64 nowMs, const QString &action)
+void UserRequests::sent(const QByteArray &request, qint64 nowMs, Request details)
 {
     if (request.size() < 2)
         return;
-    waiting.append({quint8(request.at(0)), quint8(request.at(1)), nowMs, action});
+    details.type = quint8(request.at(0));
+    details.command = quint8(request.at(1));
+    details.sentAtMs = nowMs;
+    waiting.append(details);
 }
 
 std::optional<UserRequests::Request> UserRequests::answer(const QByteArray &reply, qint64 nowMs)

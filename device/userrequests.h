@@ -21,11 +21,14 @@ public:
         quint8 type = 0;
         quint8 command = 0;
         qint64 sentAtMs = 0;
-        QString action; // what the user confirmed, for the outcome box; empty for most
+        QString action;             // what the user confirmed, for the outcome box; empty for most
+        int journalNumber = 0;      // its line in the write journal; 0 for a request not journaled
+        bool ofWriteVerify = false; // a step of "Записать и проверить"
     };
 
-    // A request shorter than two bytes goes nowhere and is not recorded.
-    void sent(const QByteArray &request, qint64 nowMs, const QString &action = QString());
+    // A request shorter than two bytes goes nowhere and is not recorded. The
+    // type, command and time of `details` are the request's own.
+    void sent(const QByteArray &request, qint64 nowMs, Request details);
     // The user's request this reply answers, taken off the list; none for the
     // program's own replies.
     std::optional<Request> answer(const QByteArray &reply, qint64 nowMs);

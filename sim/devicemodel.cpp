@@ -169,6 +169,8 @@ uint8_t DeviceModel::writeProbe(ByteReader &payload)
     if (!limits || !std::isfinite(probe.lower) || !std::isfinite(probe.upper) ||
         probe.lower > probe.upper || probe.lower < limits->lower || probe.upper > limits->upper)
         return RcBadRange;
+    if (m_roundUpperRange)
+        probe.upper = std::round(probe.upper);
     if (probe.kind != m_state.probe.kind) {
         for (bool &taken : m_calibrationTaken)
             taken = false; // readings in other units no longer apply

@@ -55,6 +55,8 @@ public:
     void setPassword(const std::string &password) { m_password = password; }
     // A loop current off by this many mA, as from a badly trimmed output stage.
     void setCurrentOffset(double mA) { m_currentOffset = mA; }
+    // Written upper ranges are kept rounded to a whole degree.
+    void setRoundsUpperRange(bool on) { m_roundUpperRange = on; }
     const DeviceState &state() const { return m_state; }
     void setState(const DeviceState &state);
 
@@ -102,6 +104,7 @@ private:
     DeviceState m_state;
     std::string m_password = kDefaultPassword;
     double m_currentOffset = 0.0;
+    bool m_roundUpperRange = false;
     // Raw converter readings taken at the two calibration points, if taken.
     double m_calibrationRaw[3] = {0, 0, 0};
     bool m_calibrationTaken[3] = {false, false, false};

@@ -25,6 +25,7 @@ const char kUsage[] =
     "  --result-code N    answer every request with result code N (0-255)\n"
     "  --flood            send bytes without pause, forever\n"
     "  --current-offset MA add MA mA to the loop current reported (-16 to 16)\n"
+    "  --round-upper-range  keep a written upper range rounded to a whole degree\n"
     "  --help             show this text\n";
 
 struct Options
@@ -91,6 +92,8 @@ bool parseOptions(int argc, char **argv, Options &options)
             faults.splitReply = true;
         else if (arg == "--flood")
             faults.flood = true;
+        else if (arg == "--round-upper-range")
+            faults.roundUpperRange = true;
         else if (arg == "--help" || arg == "-h")
             options.help = true;
         else

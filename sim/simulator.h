@@ -33,6 +33,9 @@ struct Faults
     bool flood = false;        // bytes are sent without ever pausing for long
     int splitPauseMs = 500;    // the pause inside a split reply
     double currentOffset = 0;  // mA added to the loop current the device reports
+    // The device keeps a written upper range rounded to a whole degree, and
+    // reads it back so: a write that verification must catch.
+    bool roundUpperRange = false;
 };
 
 class Simulator

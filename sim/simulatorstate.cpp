@@ -10,6 +10,7 @@ void Simulator::setFaults(const Faults &faults)
     std::lock_guard<std::mutex> lock(d->mutex);
     d->faults = faults;
     d->model.setCurrentOffset(faults.currentOffset);
+    d->model.setRoundsUpperRange(faults.roundUpperRange);
 }
 
 Faults Simulator::faults() const

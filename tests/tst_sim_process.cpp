@@ -207,8 +207,9 @@ void ProcessTest::helpShowsUsage()
     QVERIFY(process.waitForFinished(5000));
     QCOMPARE(process.exitCode(), 0);
     const QByteArray text = process.readAllStandardOutput();
-    for (const char *flag : {"--port", "--password", "--no-answer", "--bad-check-byte",
-                             "--bad-type", "--split-reply", "--result-code", "--flood"})
+    for (const char *flag :
+         {"--port", "--password", "--no-answer", "--bad-check-byte", "--bad-type", "--split-reply",
+          "--result-code", "--flood", "--round-upper-range"})
         QVERIFY2(text.contains(flag), flag);
 }
 
