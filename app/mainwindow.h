@@ -31,7 +31,7 @@ class MainWindow;
 // The configurator's one main window. Its slot definitions are split by
 // subsystem: connection and status in app/, requests, replies and polling in
 // device/, the sensor lists in catalogue/, test runs in testlog/, configuration
-// files in config/, the chart in plot/.
+// files in config/, the chart in plot/, the port search in discovery/.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -83,6 +83,7 @@ private slots:
     void on_buttonWriteDeviceInfo_clicked();
     void on_readConfig_clicked();
     void on_loadConfig_triggered();
+    void on_findDevice_triggered();
     void on_buttonClearEEPROM_clicked();
     void on_buttonSaveFactorySettings_clicked();
     void on_buttonFactoryResetSettings_clicked();
@@ -105,6 +106,9 @@ private:
     void setUpTimers();
     void setUpWorker(); // with the status label it colours
     void setUpTableHeader();
+
+    // Finding the transmitter (discovery/searchhandlers.cpp)
+    void setUpPortSearch();
 
     // Connection (app/connection.cpp)
     void changeControlsEnabled();

@@ -1288,13 +1288,16 @@ private slots:
         QAction *action = widget<QAction>("debugMode");
         QAction *chart = widget<QAction>("showChart");
         QAction *load = widget<QAction>("loadConfig");
+        QAction *find = widget<QAction>("findDevice");
         QVERIFY(bar != nullptr);
         QVERIFY(menu != nullptr);
         QVERIFY(action != nullptr);
         QVERIFY(chart != nullptr);
         QVERIFY(load != nullptr);
+        QVERIFY(find != nullptr);
         QCOMPARE(bar->actions(), QList<QAction *>{menu->menuAction()});
-        QCOMPARE(menu->actions(), (QList<QAction *>{action, chart, load}));
+        QCOMPARE(menu->actions(), (QList<QAction *>{action, chart, load, find}));
+        QCOMPARE(find->text(), QStringLiteral("Найти прибор"));
         QCOMPARE(chart->text(), QStringLiteral("График"));
         QCOMPARE(load->text(), QStringLiteral("Загрузить конфигурацию…"));
         QCOMPARE(action->parent(), m_window.get());
