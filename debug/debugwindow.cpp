@@ -1,11 +1,10 @@
 #include "debug/debugwindow.h"
 
 #include "app/mainwindow.h"
+#include "app/userfile.h"
 #include "debug/hexinput.h"
 #include "link/serialworker.h"
 #include "ui_debugwindow.h"
-
-#include "app/userfile.h"
 
 #include <QMessageBox>
 #include <QSerialPort>

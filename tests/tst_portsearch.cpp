@@ -14,7 +14,6 @@
 #include <memory>
 #include <vector>
 
-using TestSupport::SimWindow;
 using veltra::sim::Faults;
 using veltra::sim::Simulator;
 
@@ -24,161 +23,130 @@ using veltra::sim::Simulator;
 class PortSearchTest : public QObject
 {
     Q_OBJECT
+    std::unique_ptr<TestSupport::SimWindow> rig;
+    std::vector<std::unique_ptr<Simulator>> decoys;
+    QTemporaryDir scratch;
 
-private slots:
-    void initTestCase() { TestSupport::watchWarnings(); }
-    void init() { rig = std::make_unique<SimWindow>(); }
-    void cleanup();
-
-    void findsTheTransmitterAmongPortsThatDoNotAnswer();
-    void noAnswerAnywhereListsEveryPortTried();
-    void cancelledSearchStopsAndLeavesNoPortOpen();
-
-private:
-    QString addDecoy(const Faults &faults);
-    QString addPath(const QString &name, bool create);
-    QString runSearch();
     QAction *findDevice() { return rig->window().findChild<QAction *>("findDevice"); }
     static int openDescriptors()
     {
-        return QDir(QStringLiteral("/proc/self/fd"))
-            .entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)
-            .size();
+        return QDir("/proc/self/fd").entryList(QDir::AllEntries | QDir::System).size();
     }
 
-    std::unique_ptr<SimWindow> rig;
-    std::vector<std::unique_ptr<Simulator>> decoys;
-    QTemporaryDir scratch;
+    // A simulator in the port list that misbehaves as `fault` says.
+    QString addDecoy(bool Faults::*fault)
+    {
+        decoys.push_back(std::make_unique<Simulator>());
+        Faults faults;
+        faults.*fault = true;
+        decoys.back()->setFaults(faults);
+        if (decoys.back()->openPty())
+            decoys.back()->start();
+        rig->window().addPort(QString::fromStdString(decoys.back()->devicePath()));
+        return QString::fromStdString(decoys.back()->devicePath());
+    }
+
+    // The result box's text; empty without one. The box runs its own event
+    // loop, so a timer watches for it.
+    QString runSearch()
+    {
+        QString text;
+        QTimer watch;
+        connect(&watch, &QTimer::timeout, this, [&] {
+            if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+                text = box->text();
+                box->accept();
+            }
+        });
+        watch.start(10);
+        findDevice()->trigger();
+        return QTest::qWaitFor([&] { return !text.isEmpty(); }, 20000) ? text : QString();
+    }
+
+private slots:
+    void initTestCase() { TestSupport::watchWarnings(); }
+    void init() { rig = std::make_unique<TestSupport::SimWindow>(); }
+    void cleanup()
+    {
+        rig.reset();
+        decoys.clear();
+        QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
+    }
+
+    void findsTheTransmitterAmongPortsThatDoNotAnswer()
+    {
+        for (bool Faults::*fault :
+             {&Faults::noAnswer, &Faults::rejectedType, &Faults::badCheckByte})
+            addDecoy(fault);
+        veltra::sim::DeviceState state = rig->sim().state();
+        state.production.serial = 1042;
+        state.production.firmware = "2.15";
+        rig->sim().setState(state);
+        const QString pty = QString::fromStdString(rig->sim().devicePath());
+        rig->window().addPort(pty);
+        auto *ports = rig->find<QComboBox>("comboPort");
+        ports->setCurrentIndex(0);
+        const int descriptors = openDescriptors();
+
+        QCOMPARE(runSearch(), QStringLiteral("Прибор найден: %1, № 1042, версия 2.15").arg(pty));
+        QVERIFY(ports->currentText().startsWith(pty + " | "));
+        QCOMPARE(openDescriptors(), descriptors);
+        for (const std::unique_ptr<Simulator> &decoy : decoys)
+            QCOMPARE(decoy->requests().size(), size_t(1));
+        QVERIFY(!rig->isConnected());
+        // Offered while the port list may change.
+        QVERIFY(findDevice()->isEnabled());
+        QVERIFY(rig->connectWindow());
+        QVERIFY(!findDevice()->isEnabled());
+        rig->disconnectWindow();
+        QVERIFY(findDevice()->isEnabled());
+    }
+
+    void noAnswerAnywhereListsEveryPortTried()
+    {
+        const QString quiet = addDecoy(&Faults::noAnswer);
+        const QString foreign = addDecoy(&Faults::rejectedType);
+        const QString vanishing = addDecoy(&Faults::noAnswer);
+        QFile(scratch.filePath("plain")).open(QIODevice::WriteOnly);
+        for (const char *name : {"plain", "missing"})
+            rig->window().addPort(scratch.filePath(name));
+        // The far end of one port closes as soon as it has been asked.
+        QTimer pull;
+        connect(&pull, &QTimer::timeout, this, [&] {
+            if (!decoys.at(2)->requests().empty()) {
+                decoys.at(2)->hangUp();
+                pull.stop();
+            }
+        });
+        pull.start(5);
+
+        const QStringList lines = runSearch().split('\n');
+        QCOMPARE(lines.value(0), QStringLiteral("Прибор не найден. Опрошены порты:"));
+        for (const QString &line :
+             {quiet + " — нет ответа", foreign + " — ответ не от прибора",
+              vanishing + " — порт пропал", scratch.filePath("missing") + " — порт пропал"})
+            QVERIFY2(lines.contains(line), qPrintable(lines.join('\n')));
+        QVERIFY2(!lines.filter(QRegularExpression(scratch.filePath("plain") + " — не открылся"))
+                      .isEmpty(),
+                 qPrintable(lines.join('\n')));
+    }
+
+    void cancelledSearchStopsAndLeavesNoPortOpen()
+    {
+        addDecoy(&Faults::noAnswer);
+        rig->window().addPort(QString::fromStdString(rig->sim().devicePath()));
+        const int descriptors = openDescriptors();
+        findDevice()->trigger();
+        QTRY_VERIFY(!decoys.front()->requests().empty());
+        auto *progress = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
+        QVERIFY(progress);
+        QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
+        QTest::qWait(1500);
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        QVERIFY(rig->sim().requests().empty());
+        QCOMPARE(openDescriptors(), descriptors);
+    }
 };
-
-void PortSearchTest::cleanup()
-{
-    rig.reset();
-    decoys.clear();
-    QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
-}
-
-// A simulator that answers wrongly or not at all, in the port list.
-QString PortSearchTest::addDecoy(const Faults &faults)
-{
-    decoys.push_back(std::make_unique<Simulator>());
-    Simulator &decoy = *decoys.back();
-    decoy.setFaults(faults);
-    if (decoy.openPty())
-        decoy.start();
-    const QString path = QString::fromStdString(decoy.devicePath());
-    rig->window().addPort(path);
-    return path;
-}
-
-QString PortSearchTest::addPath(const QString &name, bool create)
-{
-    const QString path = scratch.filePath(name);
-    if (create)
-        QFile(path).open(QIODevice::WriteOnly);
-    rig->window().addPort(path);
-    return path;
-}
-
-// The result box's text, once the progress dialog has gone; empty without a
-// box. The box runs its own event loop, so a timer watches for it.
-QString PortSearchTest::runSearch()
-{
-    QString text;
-    QTimer watch;
-    connect(&watch, &QTimer::timeout, this, [&] {
-        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
-            text = box->text();
-            box->accept();
-        }
-    });
-    watch.start(10);
-    findDevice()->trigger();
-    if (!QTest::qWaitFor([&] { return !text.isEmpty(); }, 20000))
-        return QString();
-    return text;
-}
-
-void PortSearchTest::findsTheTransmitterAmongPortsThatDoNotAnswer()
-{
-    Faults silent, otherDevice, garbage;
-    silent.noAnswer = true;
-    otherDevice.rejectedType = true;
-    garbage.badCheckByte = true;
-    for (const Faults &faults : {silent, otherDevice, garbage})
-        addDecoy(faults);
-    veltra::sim::DeviceState state = rig->sim().state();
-    state.production.serial = 1042;
-    state.production.firmware = "2.15";
-    rig->sim().setState(state);
-    const QString pty = QString::fromStdString(rig->sim().devicePath());
-    rig->window().addPort(pty);
-    auto *ports = rig->find<QComboBox>("comboPort");
-    ports->setCurrentIndex(0);
-    const int descriptors = openDescriptors();
-
-    QCOMPARE(runSearch(), QStringLiteral("Прибор найден: %1, № 1042, версия 2.15").arg(pty));
-    QVERIFY(ports->currentText().startsWith(pty + " | "));
-    QCOMPARE(openDescriptors(), descriptors);
-    for (const std::unique_ptr<Simulator> &decoy : decoys)
-        QCOMPARE(decoy->requests().size(), size_t(1));
-    QVERIFY(!rig->isConnected());
-
-    QVERIFY(findDevice()->isEnabled());
-    QVERIFY(rig->connectWindow());
-    QVERIFY(!findDevice()->isEnabled());
-    rig->disconnectWindow();
-    QVERIFY(findDevice()->isEnabled());
-}
-
-void PortSearchTest::noAnswerAnywhereListsEveryPortTried()
-{
-    Faults silent, otherDevice;
-    silent.noAnswer = true;
-    otherDevice.rejectedType = true;
-    const QString quiet = addDecoy(silent);
-    const QString foreign = addDecoy(otherDevice);
-    const QString vanishing = addDecoy(silent);
-    const QString plainFile = addPath(QStringLiteral("plain"), true);
-    const QString missing = addPath(QStringLiteral("missing"), false);
-    // The far end of one port closes as soon as it has been asked.
-    QTimer pull;
-    connect(&pull, &QTimer::timeout, this, [&] {
-        if (!decoys.at(2)->requests().empty()) {
-            decoys.at(2)->hangUp();
-            pull.stop();
-        }
-    });
-    pull.start(5);
-
-    const QStringList lines = runSearch().split('\n');
-    QCOMPARE(lines.value(0), QStringLiteral("Прибор не найден. Опрошены порты:"));
-    const QStringList expected{
-        quiet + QStringLiteral(" — нет ответа"), foreign + QStringLiteral(" — ответ не от прибора"),
-        vanishing + QStringLiteral(" — порт пропал"), missing + QStringLiteral(" — порт пропал")};
-    for (const QString &line : expected)
-        QVERIFY2(lines.contains(line), qPrintable(lines.join('\n')));
-    QVERIFY2(!lines.filter(QRegularExpression("^" + plainFile + " — не открылся")).isEmpty(),
-             qPrintable(lines.join('\n')));
-}
-
-void PortSearchTest::cancelledSearchStopsAndLeavesNoPortOpen()
-{
-    Faults silent;
-    silent.noAnswer = true;
-    addDecoy(silent);
-    rig->window().addPort(QString::fromStdString(rig->sim().devicePath()));
-    const int descriptors = openDescriptors();
-    findDevice()->trigger();
-    QTRY_VERIFY(!decoys.front()->requests().empty());
-    auto *progress = qobject_cast<QProgressDialog *>(QApplication::activeModalWidget());
-    QVERIFY(progress);
-    QTest::mouseClick(progress->findChild<QPushButton *>(), Qt::LeftButton);
-    QTest::qWait(1500);
-    QCOMPARE(QApplication::activeModalWidget(), nullptr);
-    QVERIFY(rig->sim().requests().empty());
-    QCOMPARE(openDescriptors(), descriptors);
-}
 
 QTEST_MAIN(PortSearchTest)
 #include "tst_portsearch.moc"
