@@ -270,10 +270,8 @@ private slots:
         QDir::setCurrent(work.path());
         field<QCheckBox>("recordTraffic")->setChecked(true);
         const QString shown = field<QLabel>("trafficFile")->text();
-        QVERIFY2(QRegularExpression(R"(traffic.\d{4}-\d\d-\d\d \d\d-\d\d-\d\d\.txt$)")
-                     .match(shown)
-                     .hasMatch(),
-                 qPrintable(shown));
+        const QRegularExpression named(R"(traffic.\d{4}-\d\d-\d\d \d\d-\d\d-\d\d\.txt$)");
+        QVERIFY2(named.match(shown).hasMatch(), qPrintable(shown));
         field<QLineEdit>("TxData")->setText("03");
         press("sendButton");
         QVERIFY(rig->waitForReplies(1));
@@ -298,11 +296,9 @@ private slots:
         QVERIFY(file.open(QIODevice::ReadOnly));
         const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
         QDir::setCurrent(previous);
-        const QString reply =
-            "FF0003" + data +
-            QString::asprintf("%02X",
-                              FrameCodec::computeCheckByte(hex("0003") + hex(qPrintable(data)))) +
-            "FF";
+        QByteArray frame = hex("FF0003") + hex(qPrintable(data));
+        frame.append(char(FrameCodec::computeCheckByte(frame))).append(char(0xFF));
+        const QString reply = FrameCodec::toHex(frame);
         const QStringList expected{"TX      FF00030003FF",
                                    "RX      " + reply + QStringLiteral("  принят"),
                                    "TX RAW  FF00",

@@ -11,9 +11,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <memory>
-#include <vector>
-
 using veltra::sim::Faults;
 using veltra::sim::Simulator;
 
