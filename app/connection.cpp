@@ -2,6 +2,7 @@
 
 #include "app/userfile.h"
 #include "device/requests.h"
+#include "link/linesettings.h"
 #include "link/serialworker.h"
 #include "ui_mainwindow.h"
 
@@ -9,17 +10,6 @@
 #include <QSerialPortInfo>
 #include <QThread>
 #include <QTime>
-
-namespace {
-
-// The name to open is what comes before the first space of the list entry.
-QString portNameOf(const QString &entry)
-{
-    const int space = entry.indexOf(QLatin1Char(' '));
-    return space < 0 ? entry : entry.left(space);
-}
-
-} // namespace
 
 void MainWindow::fillPortList()
 {
@@ -62,7 +52,7 @@ void MainWindow::on_buttonConnect_clicked()
     } else if (serialPort.isOpen()) {
         ui->buttonConnect->setText(QStringLiteral("Подключиться"));
         closeConnection();
-    } else if (openLine(portNameOf(ui->comboPort->currentText()))) {
+    } else if (openLine(LineSettings::portNameOf(ui->comboPort->currentText()))) {
         // Whatever the window shows, nothing has been read from this device yet.
         deviceRecord = DeviceRecord();
         lineNotice.clear();
@@ -80,10 +70,7 @@ bool MainWindow::openLine(const QString &name)
         serialPort.setPort(info);
     else
         serialPort.setPortName(name);
-    serialPort.setDataBits(QSerialPort::Data8);
-    serialPort.setBaudRate(QSerialPort::Baud9600, QSerialPort::AllDirections);
-    serialPort.setStopBits(QSerialPort::OneStop);
-    serialPort.setParity(QSerialPort::OddParity);
+    LineSettings::apply(serialPort);
     serialPort.setReadBufferSize(255);
     if (name.isEmpty() || !serialPort.open(QIODevice::ReadWrite))
         return false;
@@ -128,7 +115,7 @@ void MainWindow::closeLostLine(const QString &message)
 {
     if (!serialPort.isOpen())
         return;
-    const QString port = portNameOf(ui->comboPort->currentText());
+    const QString port = LineSettings::portNameOf(ui->comboPort->currentText());
     if (testRunning) {
         waitForLine(port);
         return;

@@ -3,6 +3,8 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QSerialPortInfo>
+#include <QTextStream>
 
 int main(int argc, char *argv[])
 {
@@ -22,7 +24,18 @@ int main(int argc, char *argv[])
                                                  "в списке системы (например, veltra-sim)."),
                                   QStringLiteral("устройство"));
     options.addOption(port);
+    // For scripts/run, which starts the simulator where the system lists no port.
+    const QCommandLineOption listPorts(
+        QStringLiteral("list-ports"),
+        QStringLiteral("Вывести порты, которые перечисляет система, по одному в строке, и выйти."));
+    options.addOption(listPorts);
     options.process(app);
+    if (options.isSet(listPorts)) {
+        QTextStream out(stdout);
+        for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+            out << info.portName() << '\n';
+        return 0;
+    }
 
     auto *window = new MainWindow;
     for (const QString &name : options.values(port))

@@ -37,7 +37,7 @@ class MainWindow;
 // subsystem: connection and status in app/, requests, replies and polling in
 // device/, the sensor lists in catalogue/, test runs in testlog/, configuration
 // files and write-and-verify in config/, the chart in plot/, the write journal
-// in writelog/.
+// in writelog/, the port search in discovery/.
 class MainWindow : public QMainWindow
 {
     Q_OBJECT
@@ -90,6 +90,7 @@ private slots:
     void on_readConfig_clicked();
     void on_loadConfig_triggered();
     void on_writeAndVerify_triggered();
+    void on_findDevice_triggered();
     void on_buttonClearEEPROM_clicked();
     void on_buttonSaveFactorySettings_clicked();
     void on_buttonFactoryResetSettings_clicked();
@@ -112,6 +113,9 @@ private:
     void setUpTimers();
     void setUpWorker(); // with the status label it colours
     void setUpTableHeader();
+
+    // Finding the transmitter (discovery/searchhandlers.cpp)
+    void setUpPortSearch();
 
     // Connection (app/connection.cpp)
     void changeControlsEnabled();

@@ -1,10 +1,12 @@
 #include "debug/debugwindow.h"
 
 #include "app/mainwindow.h"
+#include "app/userfile.h"
 #include "debug/hexinput.h"
 #include "link/serialworker.h"
 #include "ui_debugwindow.h"
 
+#include <QMessageBox>
 #include <QSerialPort>
 
 DebugWindow::DebugWindow(QWidget *parent, SerialWorker *worker, QSerialPort *port)
@@ -20,6 +22,16 @@ DebugWindow::DebugWindow(QWidget *parent, SerialWorker *worker, QSerialPort *por
         connect(mainWindow, &MainWindow::portOpen, this, &DebugWindow::changeEnabled);
         connect(mainWindow, &MainWindow::portClose, this, &DebugWindow::changeEnabled);
     }
+    connect(worker, &SerialWorker::frameWritten, this,
+            [this](const QDateTime &time, const QByteArray &frame) {
+                if (traffic.isOn())
+                    checkTrafficWritten(traffic.addSent(time, frame));
+            });
+    connect(worker, &SerialWorker::frameReceived, this,
+            [this](const QDateTime &time, const QByteArray &bytes, FrameCodec::Outcome outcome) {
+                if (traffic.isOn())
+                    checkTrafficWritten(traffic.addReceived(time, bytes, outcome));
+            });
 }
 
 DebugWindow::~DebugWindow()
@@ -73,6 +85,48 @@ void DebugWindow::sendNextRawGroup()
     if (!group.isEmpty()) {
         port->write(group);
         port->flush();
+        if (traffic.isOn())
+            checkTrafficWritten(traffic.addSentRaw(QDateTime::currentDateTime(), group));
     }
     rawPause.start();
+}
+
+void DebugWindow::on_recordTraffic_toggled(bool on)
+{
+    if (!on) {
+        traffic.stop();
+        return;
+    }
+    if (traffic.start(QDateTime::currentDateTime())) {
+        ui->trafficFile->setText(UserFile::shownPath(traffic.fileName()));
+        return;
+    }
+    const QString path = UserFile::shownPath(traffic.fileName());
+    const QString reason = traffic.errorString();
+    ui->recordTraffic->setChecked(false);
+    ui->trafficFile->clear();
+    QMessageBox::warning(this, QStringLiteral("Запись обмена"),
+                         QStringLiteral("Не удалось создать файл %1:\n%2").arg(path, reason));
+}
+
+void DebugWindow::checkTrafficWritten(bool written)
+{
+    if (written)
+        return;
+    const QString path = UserFile::shownPath(traffic.fileName());
+    const QString reason = traffic.errorString();
+    traffic.stop();
+    ui->recordTraffic->setChecked(false);
+    ui->trafficFile->setText(QStringLiteral("запись остановлена: %1").arg(path));
+    // Told from the event loop: this runs inside the line's own handlers.
+    QMetaObject::invokeMethod(
+        this,
+        [this, path, reason] {
+            QMessageBox::warning(this, QStringLiteral("Запись обмена"),
+                                 QStringLiteral("Не удалось записать в файл %1:\n%2\nЗапись "
+                                                "обмена остановлена, связь с прибором "
+                                                "продолжается.")
+                                     .arg(path, reason));
+        },
+        Qt::QueuedConnection);
 }

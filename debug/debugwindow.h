@@ -1,5 +1,7 @@
 #pragma once
 
+#include "debug/trafficlog.h"
+
 #include <QByteArray>
 #include <QDialog>
 #include <QList>
@@ -13,7 +15,8 @@ class DebugWindow;
 }
 
 // The manual packet window: composes requests or writes raw bytes by hand,
-// and shows the last request and reply of all traffic.
+// shows the last request and reply of all traffic, and records all traffic in
+// a file while "Записывать обмен в файл" is on.
 class DebugWindow : public QDialog
 {
     Q_OBJECT
@@ -33,9 +36,13 @@ private slots:
     void on_sendButton_clicked();
     void changeEnabled();
     void on_manualSendButton_clicked();
+    void on_recordTraffic_toggled(bool on);
 
 private:
     void sendNextRawGroup();
+    // Called with whether the last line reached the file; the first failure
+    // ends the recording and is told once, the line goes on as before.
+    void checkTrafficWritten(bool written);
 
     Ui::DebugWindow *ui;
     SerialWorker *worker;
@@ -45,4 +52,5 @@ private:
     // disconnect drops the rest.
     QList<QByteArray> rawGroups;
     QTimer rawPause;
+    TrafficLog traffic;
 };

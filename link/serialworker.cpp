@@ -110,6 +110,7 @@ void SerialWorker::sendPackage(QByteArray request)
         port->write(frames.at(i));
         // Without the flush both frames would leave together after the pause.
         port->flush();
+        emit frameWritten(QDateTime::currentDateTime(), frames.at(i));
     }
     if (txCommand)
         txCommand->setValue(quint8(request.at(1)));
@@ -162,6 +163,7 @@ void SerialWorker::waitAllBytes(QByteArray chunk)
     if (!receiveTimer || chunk.isEmpty())
         return;
     if (!receiveTimer->isActive()) {
+        pendingSince = QDateTime::currentDateTime();
         showRxData(QString());
         const QStringList rx = style("yellow", QStringLiteral("RX"));
         toGui([this, rx] { emit styleChanged(rx); });
@@ -186,6 +188,11 @@ void SerialWorker::receivePackage()
     showRxData(FrameCodec::toHex(received));
     const FrameCodec::Received frame = FrameCodec::acceptFrame(received);
     using FrameCodec::Outcome;
+    const QDateTime receivedAt = pendingSince;
+    const Outcome outcome = frame.outcome;
+    toGui([this, receivedAt, received, outcome] {
+        emit frameReceived(receivedAt, received, outcome);
+    });
     QList<QStringList> styles;
     if (!frame.checkByteOk)
         styles.append(style("red", outcomeText(Outcome::CheckByteError)));

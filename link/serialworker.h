@@ -1,6 +1,9 @@
 #pragma once
 
+#include "link/framecodec.h"
+
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QSerialPort>
 #include <QStringList>
@@ -63,6 +66,10 @@ signals:
     void lineLost(QString message);
     // Emitted in the GUI thread when the last port error box has closed.
     void portErrorsClosed();
+    // The line's traffic, in the GUI thread: each frame as written, and each
+    // reply as received, stamped with its first byte, with how it was judged.
+    void frameWritten(QDateTime time, QByteArray frame);
+    void frameReceived(QDateTime time, QByteArray bytes, FrameCodec::Outcome outcome);
 
 public slots:
     void doWork();
@@ -101,6 +108,7 @@ private:
     ThreadHandOff *guiSide;    // lives in the GUI thread
     ThreadHandOff *workerSide; // a child, so it moves to the worker thread with it
     QByteArray pending;        // worker thread only
+    QDateTime pendingSince;    // worker thread only: when its first byte came
     int wiredConnection = 0;   // worker thread only: the reader's count at doWork
     // Wiring is set up and torn down by successive runs of the thread and by
     // the destructor. Qt waits for a thread's end with a lock the thread

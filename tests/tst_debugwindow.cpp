@@ -1,14 +1,19 @@
 #include "debug/debugwindow.h"
 #include "debug/hexinput.h"
+#include "link/framecodec.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
 
 #include <QAction>
+#include <QCheckBox>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QStatusBar>
+#include <QTemporaryDir>
 #include <QTest>
 
 using TestSupport::SimWindow;
@@ -255,6 +260,78 @@ private slots:
         QCOMPARE(status->text(), word);
         QVERIFY(rig->connectWindow());
         QVERIFY(send->isEnabled());
+    }
+
+    // A read, raw bytes, then a read answered with a wrong check byte.
+    void trafficFileHoldsEveryFrameOfAnExchange()
+    {
+        QTemporaryDir work;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        field<QCheckBox>("recordTraffic")->setChecked(true);
+        const QString shown = field<QLabel>("trafficFile")->text();
+        const QRegularExpression named(R"(traffic.\d{4}-\d\d-\d\d \d\d-\d\d-\d\d\.txt$)");
+        QVERIFY2(named.match(shown).hasMatch(), qPrintable(shown));
+        field<QLineEdit>("TxData")->setText("03");
+        press("sendButton");
+        QVERIFY(rig->waitForReplies(1));
+        QTRY_COMPARE(field<QSpinBox>("RxCommand")->value(), 3);
+        const QString data = field<QLineEdit>("RxData")->text();
+        field<QLineEdit>("ManualTxData")->setText("FF00 030003FF");
+        press("manualSendButton");
+        QVERIFY(rig->waitForReplies(2));
+        rig->settle();
+        veltra::sim::Faults faults;
+        faults.badCheckByte = true;
+        rig->sim().setFaults(faults);
+        // The window shows the request it sent as type 3 with no data: type it again.
+        field<QSpinBox>("TxCommand")->setValue(0);
+        field<QLineEdit>("TxData")->setText("03");
+        press("sendButton");
+        QVERIFY(rig->waitForReplies(3));
+        rig->settle();
+        field<QCheckBox>("recordTraffic")->setChecked(false);
+
+        QFile file(shown);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QStringList lines = QString::fromUtf8(file.readAll()).split('\n');
+        QDir::setCurrent(previous);
+        QByteArray frame = hex("FF0003") + hex(qPrintable(data));
+        frame.append(char(FrameCodec::computeCheckByte(frame))).append(char(0xFF));
+        const QString reply = FrameCodec::toHex(frame);
+        const QStringList expected{"TX      FF00030003FF",
+                                   "RX      " + reply + QStringLiteral("  принят"),
+                                   "TX RAW  FF00",
+                                   "TX RAW  030003FF",
+                                   "RX      " + reply + QStringLiteral("  принят"),
+                                   "TX      FF00030003FF",
+                                   "RX      FF0003.*  отброшен: не совпал контрольный байт",
+                                   ""};
+        QCOMPARE(lines.size(), expected.size());
+        for (int i = 0; i < expected.size() - 1; ++i) {
+            const QString pattern =
+                R"(^\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d\.\d{3}  )" + expected.at(i) + "$";
+            QVERIFY2(QRegularExpression(pattern).match(lines.at(i)).hasMatch(),
+                     qPrintable(lines.at(i)));
+        }
+    }
+
+    void trafficFileThatCannotBeCreatedIsToldAndTheLineGoesOn()
+    {
+        QTemporaryDir work;
+        QFile blocker(work.filePath("traffic")); // a file where the folder should be
+        QVERIFY(blocker.open(QIODevice::WriteOnly));
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        auto *record = field<QCheckBox>("recordTraffic");
+        const TestSupport::ModalBox box =
+            TestSupport::closeNextModal([record] { record->setChecked(true); });
+        QDir::setCurrent(previous);
+        QVERIFY(box.text.startsWith(QStringLiteral("Не удалось создать файл")));
+        QVERIFY(!record->isChecked());
+        field<QLineEdit>("TxData")->setText("03");
+        press("sendButton");
+        QTRY_COMPARE(field<QSpinBox>("RxCommand")->value(), 3);
     }
 };
 

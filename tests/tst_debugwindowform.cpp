@@ -115,6 +115,9 @@ private slots:
             {"RxCommand", "QSpinBox"},
             {"label_4", "QLabel"},
             {"RxData", "QLineEdit"},
+            {"trafficLayout", "QHBoxLayout"},
+            {"recordTraffic", "QCheckBox"},
+            {"trafficFile", "QLabel"},
         };
         for (const auto &object : objects)
             QTest::newRow(object.first)
@@ -227,11 +230,11 @@ private slots:
         QGridLayout *grid = widget<QGridLayout>("gridLayout");
         QVERIFY(grid != nullptr);
         QCOMPARE(grid->columnCount(), 1);
-        QCOMPARE(grid->rowCount(), 4);
-        QLayoutItem *item = grid->itemAtPosition(3, 0);
+        QCOMPARE(grid->rowCount(), 5);
+        QLayoutItem *item = grid->itemAtPosition(4, 0);
         QVERIFY(item != nullptr);
         QSpacerItem *spacer = item->spacerItem();
-        QVERIFY2(spacer != nullptr, "row 3 holds something other than a spacer");
+        QVERIFY2(spacer != nullptr, "row 4 holds something other than a spacer");
         QCOMPARE(spacer->sizeHint(), QSize(20, 40));
         QCOMPARE(spacer->expandingDirections(), Qt::Vertical);
     }

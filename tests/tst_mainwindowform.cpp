@@ -1289,14 +1289,17 @@ private slots:
         QAction *chart = widget<QAction>("showChart");
         QAction *load = widget<QAction>("loadConfig");
         QAction *writeAndVerify = widget<QAction>("writeAndVerify");
+        QAction *find = widget<QAction>("findDevice");
         QVERIFY(bar != nullptr);
         QVERIFY(menu != nullptr);
         QVERIFY(action != nullptr);
         QVERIFY(chart != nullptr);
         QVERIFY(load != nullptr);
         QVERIFY(writeAndVerify != nullptr);
+        QVERIFY(find != nullptr);
         QCOMPARE(bar->actions(), QList<QAction *>{menu->menuAction()});
-        QCOMPARE(menu->actions(), (QList<QAction *>{action, chart, load, writeAndVerify}));
+        QCOMPARE(menu->actions(), (QList<QAction *>{action, chart, load, writeAndVerify, find}));
+        QCOMPARE(find->text(), QStringLiteral("Найти прибор"));
         QCOMPARE(chart->text(), QStringLiteral("График"));
         QCOMPARE(load->text(), QStringLiteral("Загрузить конфигурацию…"));
         QCOMPARE(writeAndVerify->text(), QStringLiteral("Записать и проверить"));
