@@ -55,7 +55,7 @@ void MainWindow::on_buttonConnect_clicked()
     } else if (openLine(LineSettings::portNameOf(ui->comboPort->currentText()))) {
         // Whatever the window shows, nothing has been read from this device yet.
         deviceRecord = DeviceRecord();
-        lineNotice.clear();
+        tellLine(QString());
     }
     changeControlsEnabled();
     showDeviceIdentity();
@@ -125,7 +125,7 @@ void MainWindow::closeLostLine(const QString &message)
     endTestRun(RunEnd::LineLost);
     noAnswerTimer.stop();
     setStatusColour(QStringLiteral("red"), QStringLiteral("NO LINE"));
-    lineNotice.setText(QStringLiteral("Связь потеряна: порт %1.").arg(port));
+    tellLine(QStringLiteral("Связь потеряна: порт %1.").arg(port));
     worker->reportPortError(message);
     if (!workerThread->isRunning())
         return; // ended meanwhile
@@ -148,9 +148,9 @@ void MainWindow::waitForLine(const QString &port)
     lineWaitClock.start();
     reopenTimer.start();
     setStatusColour(QStringLiteral("orange"), QStringLiteral("RECONNECT"));
-    lineNotice.setText(QStringLiteral("Связь потеряна: порт %1. Испытание продолжится, когда "
-                                      "порт вернётся (ожидание до 10 минут).")
-                           .arg(port));
+    tellLine(QStringLiteral("Связь потеряна: порт %1. Испытание продолжится, когда "
+                            "порт вернётся (ожидание до 10 минут).")
+                 .arg(port));
     noteRunEvent(QStringLiteral("Связь потеряна: порт %1").arg(port));
     changeControlsEnabled();
 }
@@ -185,7 +185,7 @@ void MainWindow::lineBack()
         const QString file = testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString();
         const int rows = runRows;
         endTestRun(RunEnd::OtherDevice, QString::number(*serialNow));
-        lineNotice.clear();
+        tellLine(QString());
         showInformation(QStringLiteral("Испытание завершено"),
                         QStringLiteral("На линии другой прибор: № %1 вместо № %2.\n"
                                        "Испытание завершено.\nФайл: %3\nЗаписано строк: %4")
@@ -202,8 +202,8 @@ void MainWindow::lineBack()
                            : QStringLiteral("Связь восстановлена: порт %1, серийный номер не "
                                             "считан")
                                  .arg(waitedPort));
-    lineNotice.setText(QStringLiteral("Связь восстановлена в %1: испытание продолжается.")
-                           .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))));
+    tellLine(QStringLiteral("Связь восстановлена в %1: испытание продолжается.")
+                 .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))));
     changeControlsEnabled();
     ui->pushButtonStartTesting->setEnabled(false);
     ui->pushButtonStopTesting->setEnabled(true);
@@ -223,10 +223,9 @@ void MainWindow::abandonLineWait()
     if (was == LineWait::Waiting) {
         ui->buttonConnect->setText(QStringLiteral("Подключиться"));
         setStatusColour(QStringLiteral("red"), QStringLiteral("NO LINE"));
-        lineNotice.setText(
-            QStringLiteral("Связь потеряна: порт %1. Испытание остановлено, файл %2.")
-                .arg(waitedPort,
-                     testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString()));
+        tellLine(QStringLiteral("Связь потеряна: порт %1. Испытание остановлено, файл %2.")
+                     .arg(waitedPort,
+                          testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString()));
     }
     changeControlsEnabled();
 }

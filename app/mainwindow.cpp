@@ -96,6 +96,7 @@ void MainWindow::setUpWorker()
     // The bar lays out right to left; its texts read left to right.
     deviceLabel.setObjectName(QStringLiteral("deviceLabel"));
     lineNotice.setObjectName(QStringLiteral("lineNotice"));
+    lineNotice.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     for (QLabel *label : {&deviceLabel, &lineNotice}) {
         label->setLayoutDirection(Qt::LeftToRight);
         ui->statusBar->addWidget(label, label == &lineNotice ? 1 : 0);

@@ -133,6 +133,7 @@ private:
     // Status indicator and status bar (app/statusindicator.cpp)
     void setStatusColour(const QString &colour, const QString &word);
     void showDeviceIdentity();
+    void tellLine(const QString &text);
 
     // Requests and replies (device/)
     struct Reply

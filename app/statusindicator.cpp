@@ -42,3 +42,11 @@ void MainWindow::showDeviceIdentity()
     else
         deviceLabel.setText(QStringLiteral("Прибор не считан"));
 }
+
+// A long notice (a long port path, a run's file) must not push the indicator
+// out of the window: the label takes the room left and shows the rest on hover.
+void MainWindow::tellLine(const QString &text)
+{
+    lineNotice.setText(text);
+    lineNotice.setToolTip(text);
+}
