@@ -1,6 +1,5 @@
 #include "app/mainwindow.h"
 
-#include "app/userfile.h"
 #include "device/requests.h"
 #include "link/linesettings.h"
 #include "link/serialworker.h"
@@ -169,6 +168,7 @@ void MainWindow::tryReopenLine()
     changeControlsEnabled();
     // Which device is on the line now? Without an answer the run goes on all the same.
     deviceRecord.info.reset();
+    showDeviceIdentity();
     worker->sendPackage(Device::readRequest(Device::Command::DeviceInfo));
     verifyTimer.start();
 }
@@ -182,17 +182,18 @@ void MainWindow::lineBack()
     const std::optional<qint32> serialNow =
         deviceRecord.info ? std::optional<qint32>(deviceRecord.info->serialNumber) : std::nullopt;
     if (serialBeforeLoss && serialNow && *serialBeforeLoss != *serialNow) {
-        const QString file = testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString();
-        const int rows = runRows;
+        // Ending the run ends the wait, and with it the serial number kept for it.
+        const qint32 serialBefore = *serialBeforeLoss;
+        // Nothing read before the loss but the serial number just read is this device's.
+        const std::optional<Device::DeviceInfoReply> info = deviceRecord.info;
+        deviceRecord = DeviceRecord();
+        deviceRecord.info = info;
         endTestRun(RunEnd::OtherDevice, QString::number(*serialNow));
         tellLine(QString());
-        showInformation(QStringLiteral("Испытание завершено"),
-                        QStringLiteral("На линии другой прибор: № %1 вместо № %2.\n"
-                                       "Испытание завершено.\nФайл: %3\nЗаписано строк: %4")
-                            .arg(*serialNow)
-                            .arg(*serialBeforeLoss)
-                            .arg(file)
-                            .arg(rows));
+        tellRunEnded(QStringLiteral("На линии другой прибор: № %1 вместо № %2.\n"
+                                    "Испытание завершено.")
+                         .arg(*serialNow)
+                         .arg(serialBefore));
         return;
     }
     lineWait = LineWait::None;
@@ -224,8 +225,7 @@ void MainWindow::abandonLineWait()
         ui->buttonConnect->setText(QStringLiteral("Подключиться"));
         setStatusColour(QStringLiteral("red"), QStringLiteral("NO LINE"));
         tellLine(QStringLiteral("Связь потеряна: порт %1. Испытание остановлено, файл %2.")
-                     .arg(waitedPort,
-                          testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString()));
+                     .arg(waitedPort, runFileShown()));
     }
     changeControlsEnabled();
 }
@@ -236,7 +236,7 @@ void MainWindow::closeEvent(QCloseEvent *event)
     if (testRunning &&
         !askYesNo(QStringLiteral("Идёт испытание"),
                   QStringLiteral("Идёт испытание, файл %1.\nЗавершить испытание и закрыть окно?")
-                      .arg(UserFile::shownPath(testLogFile->fileName())))) {
+                      .arg(runFileShown()))) {
         event->ignore();
         return;
     }
@@ -253,6 +253,8 @@ void MainWindow::changeControlsEnabled()
     const bool held = open || lineWait != LineWait::None;
     ui->refreshButton->setEnabled(!held);
     ui->comboPort->setEnabled(!held);
+    // The search opens ports of its own: offered exactly while the port list may change.
+    ui->findDevice->setEnabled(!held);
     const auto connectionControls = {ui->buttonFactoryMode,
                                      ui->startButton,
                                      ui->readConfig,

@@ -29,7 +29,6 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     emit ui->comboGradType->currentIndexChanged(0);
     setUpWorker();
     setUpTableHeader();
-    setUpPortSearch();
     updateLiveValuesState();
     connect(this, &MainWindow::testRunStarted, this, &MainWindow::followRunInChart);
     setUpWriteJournal();

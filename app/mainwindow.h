@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <array>
 #include <memory>
 
 class DeviceWords;
@@ -115,7 +116,6 @@ private:
     void setUpTableHeader();
 
     // Finding the transmitter (discovery/searchhandlers.cpp)
-    void setUpPortSearch();
 
     // Connection (app/connection.cpp)
     void changeControlsEnabled();
@@ -145,6 +145,7 @@ private:
     // names a request the user confirmed, whose outcome is told in a box.
     void sendUserRequest(const QByteArray &request, const QString &action = QString(),
                          bool ofWriteVerify = false);
+    void trackUserRequest(const QByteArray &request, const UserRequests::Request &details);
     void confirmAndSend(const QString &action, const QString &question, const QByteArray &request);
     void processDeferredReplies();
     void sendDueLiveValues();
@@ -155,8 +156,11 @@ private:
     // True when it was an error; its box only where `showBox` says.
     bool reportResultCode(quint8 resultCode, bool showBox);
     void updateLiveValuesState();
+    void recordReply(const Device::ReplyHeader &reply);
     void decodeReply(quint8 command, const QByteArray &data);
     void showLiveValues(const QByteArray &data);
+    // The Data tab's five boxes, in the order of the live-value reply.
+    std::array<QDoubleSpinBox *, 5> liveValueBoxes() const;
     void showConstants(const QByteArray &data, QDoubleSpinBox *fsr, QDoubleSpinBox *ocr);
     Device::ProbeTypeSettings shownProbeType() const; // a selection only where writable
     Device::CorrectionPoints shownCorrectionPoints() const;
@@ -196,6 +200,8 @@ private:
     void noteRunEvent(const QString &text);
     QString describeDevice() const;
     void endTestRun(RunEnd cause, const QString &detail = QString());
+    QString runFileShown() const; // the last run's file, as a box names it
+    void tellRunEnded(const QString &why);
 
     Ui::MainWindow *ui;
     SerialWorker *worker = nullptr;

@@ -32,7 +32,6 @@ public:
     WriteVerify(const Device::ProbeTypeSettings &settings, const Device::CorrectionPoints &points,
                 const DeviceWords &words);
 
-    Step step() const { return current; }
     bool finished() const { return current == Step::Done; }
     // The request of the current step; empty once finished.
     QByteArray request() const;
@@ -41,7 +40,6 @@ public:
     // The current step ends the sequence: why, in words.
     void fail(const QString &why);
 
-    bool verified() const { return finished() && failure.isEmpty() && differences.isEmpty(); }
     // The text of the one box that tells the outcome.
     QString outcome() const;
 

@@ -65,8 +65,7 @@ void MainWindow::continueWriteVerify(const Reply &received)
         const Device::ReplyHeader reply = Device::parseReply(received.data);
         const bool error = reply.resultCode && reportResultCode(*reply.resultCode, false);
         if (!error) {
-            deviceRecord.take(reply.command, reply.data);
-            showDeviceIdentity();
+            recordReply(reply);
             decodeReply(reply.command, reply.data);
         }
         writeVerify->take(received.data);

@@ -208,9 +208,17 @@ QString DeviceWords::request(const QByteArray &request) const
 
 QString DeviceWords::rawBytes(const QByteArray &bytes)
 {
-    const QByteArray unlock = QByteArray::fromHex("FF0200");
-    if (bytes.startsWith(unlock))
-        return hex(unlock) + QStringLiteral(", пароль отправлен");
+    // The unlock command's header frame or its payload frame, the only frame of
+    // command 0 with a payload, wherever they stand: the bytes up to it, never the
+    // password after it.
+    int hideFrom = -1;
+    for (const QByteArray &start : {QByteArray::fromHex("FF0200"), QByteArray::fromHex("FF0300")}) {
+        const int at = bytes.indexOf(start);
+        if (at >= 0 && (hideFrom < 0 || at + start.size() < hideFrom))
+            hideFrom = at + start.size();
+    }
+    if (hideFrom >= 0)
+        return hex(bytes.left(hideFrom)) + QStringLiteral(", пароль отправлен");
     return hex(bytes);
 }
 

@@ -1,6 +1,5 @@
 #include "app/mainwindow.h"
 
-#include "app/userfile.h"
 #include "device/requests.h"
 #include "link/serialworker.h"
 #include "ui_mainwindow.h"
@@ -68,16 +67,13 @@ void MainWindow::on_tabWidget_currentChanged(int index)
         ui->startButton->setEnabled(serialPort.isOpen());
     } else {
         const bool runEnds = testRunning;
-        const QString path = testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString();
         const QString tabName = ui->tabWidget->tabText(index);
         endTestRun(RunEnd::OtherTab, tabName);
         pollTimer.stop();
         updateLiveValuesState();
         if (runEnds)
-            showInformation(QStringLiteral("Испытание завершено"),
-                            QStringLiteral("Испытание завершено: %1.\nФайл: %2\nЗаписано строк: %3")
-                                .arg(runEndText(RunEnd::OtherTab, tabName), path)
-                                .arg(runRows));
+            tellRunEnded(QStringLiteral("Испытание завершено: %1.")
+                             .arg(runEndText(RunEnd::OtherTab, tabName)));
     }
     ui->pushButtonStopTesting->setEnabled(false);
     ui->stopButton->setEnabled(false);
@@ -90,9 +86,10 @@ void MainWindow::updateLiveValuesState()
     const bool live = pollTimer.isActive() && !testRunning;
     const QString colour = live || liveValuesShownAt.isNull() ? QStringLiteral("color: black;")
                                                               : QStringLiteral("color: gray;");
-    for (QDoubleSpinBox *box :
-         {ui->preValue, ui->correctedValue, ui->tempADC, ui->tempTMP, ui->Iout})
-        box->setStyleSheet(colour);
+    // Setting a style sheet restyles the box even when it is the same: not on every reply.
+    for (QDoubleSpinBox *box : liveValueBoxes())
+        if (box->styleSheet() != colour)
+            box->setStyleSheet(colour);
     QString state;
     if (!live && !liveValuesShownAt.isNull())
         state = QStringLiteral("Значения не обновляются (%1). Последние получены в %2.")

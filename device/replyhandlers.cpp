@@ -110,12 +110,19 @@ void MainWindow::processReply(const Reply &received)
         return;
     }
     if (!reply.resultCode || Device::isSuccess(*reply.resultCode)) {
-        deviceRecord.take(reply.command, reply.data);
-        showDeviceIdentity();
+        recordReply(reply);
         if (lineWait == LineWait::Verifying && reply.command == Device::Command::DeviceInfo)
             lineBack();
     }
     decodeReply(reply.command, reply.data);
+}
+
+// A reply with a good check byte and no device error: this device's, from now on.
+void MainWindow::recordReply(const Device::ReplyHeader &reply)
+{
+    deviceRecord.take(reply.command, reply.data);
+    if (reply.command == Device::Command::DeviceInfo)
+        showDeviceIdentity();
 }
 
 // The user's confirmed actions and the steps of write-and-verify that had no
@@ -213,11 +220,14 @@ void MainWindow::showLiveValues(const QByteArray &data)
     }
     liveValuesShownAt = QDateTime::currentDateTime();
     updateLiveValuesState();
-    setNumber(ui->preValue, values.at(0));
-    setNumber(ui->correctedValue, values.at(1));
-    setNumber(ui->tempADC, values.at(2));
-    setNumber(ui->tempTMP, values.at(3));
-    setNumber(ui->Iout, values.at(4));
+    const std::array<QDoubleSpinBox *, 5> boxes = liveValueBoxes();
+    for (std::size_t i = 0; i < boxes.size(); ++i)
+        setNumber(boxes[i], values.at(int(i)));
+}
+
+std::array<QDoubleSpinBox *, 5> MainWindow::liveValueBoxes() const
+{
+    return {ui->preValue, ui->correctedValue, ui->tempADC, ui->tempTMP, ui->Iout};
 }
 
 void MainWindow::showProbeType(const QByteArray &data)

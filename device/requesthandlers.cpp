@@ -19,11 +19,17 @@ void MainWindow::sendUserRequest(const QByteArray &request, const QString &actio
         details.ofWriteVerify = ofWriteVerify;
         details.journalNumber = journalRequest(request);
         reportJournalFailure();
-        userRequests.sent(request, clock.elapsed(), details);
-        if (!userRequestTimer.isActive())
-            userRequestTimer.start();
+        trackUserRequest(request, details);
     }
     worker->sendPackage(request);
+}
+
+// The user's request waits for its reply, or for its time to run out.
+void MainWindow::trackUserRequest(const QByteArray &request, const UserRequests::Request &details)
+{
+    userRequests.sent(request, clock.elapsed(), details);
+    if (!userRequestTimer.isActive())
+        userRequestTimer.start();
 }
 
 void MainWindow::confirmAndSend(const QString &action, const QString &question,

@@ -4,7 +4,6 @@
 #include "link/linesettings.h"
 #include "ui_mainwindow.h"
 
-#include <QEvent>
 #include <QProgressDialog>
 
 // "Найти прибор": every port of the "Порт" list is tried in turn, and the
@@ -14,32 +13,6 @@
 namespace {
 
 const QString SearchTitle = QStringLiteral("Найти прибор");
-
-// The search opens ports of its own, so it is offered exactly while the port
-// list may be changed: not while connected, nor while a connection waits for
-// its port to come back.
-class EnabledLikePortList : public QObject
-{
-public:
-    EnabledLikePortList(QWidget *portList, QAction *action)
-        : QObject(portList), portList(portList), action(action)
-    {
-        action->setEnabled(portList->isEnabled());
-        portList->installEventFilter(this);
-    }
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (watched == portList && event->type() == QEvent::EnabledChange)
-            action->setEnabled(portList->isEnabled());
-        return false;
-    }
-
-private:
-    QWidget *portList;
-    QAction *action;
-};
 
 QString resultText(const QList<PortSearch::PortResult> &tried,
                    const std::optional<Device::DeviceInfoReply> &found)
@@ -56,11 +29,6 @@ QString resultText(const QList<PortSearch::PortResult> &tried,
 }
 
 } // namespace
-
-void MainWindow::setUpPortSearch()
-{
-    new EnabledLikePortList(ui->comboPort, ui->findDevice);
-}
 
 void MainWindow::on_findDevice_triggered()
 {

@@ -10,6 +10,7 @@
 #include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QLocale>
 
 // Test runs: while a run is on, every LiveValues reply becomes one line of the
 // run's CSV file and one row of the table on the Testing tab, the line first,
@@ -113,9 +114,9 @@ QString MainWindow::describeDevice() const
 {
     DeviceDescription device;
     if (const auto &info = deviceRecord.info)
-        device.identity =
-            DeviceDescription::Identity{info->serialNumber, info->firmware,
-                                        info->date().toString(QStringLiteral("dd.MM.yyyy"))};
+        device.identity = DeviceDescription::Identity{
+            info->serialNumber, info->firmware,
+            QLocale::c().toString(info->date(), QStringLiteral("dd.MM.yyyy"))};
     if (const auto &probe = deviceRecord.probe) {
         DeviceDescription::Settings &settings = device.settings.emplace();
         settings.element = ui->comboGradType->itemText(probe->kind());
@@ -130,6 +131,20 @@ QString MainWindow::describeDevice() const
     }
     device.correction = deviceRecord.correction;
     return device.text();
+}
+
+QString MainWindow::runFileShown() const
+{
+    return testLogFile ? UserFile::shownPath(testLogFile->fileName()) : QString();
+}
+
+// A run that ended by anything but the user's "Стоп" says so in a box, with
+// its file and the rows it holds.
+void MainWindow::tellRunEnded(const QString &why)
+{
+    showInformation(
+        QStringLiteral("Испытание завершено"),
+        QStringLiteral("%1\nФайл: %2\nЗаписано строк: %3").arg(why, runFileShown()).arg(runRows));
 }
 
 // Ends a run on every path: "Стоп", another tab, a disconnect, a lost line,

@@ -1,4 +1,5 @@
 #include "debug/debugwindow.h"
+#include "device/devicewords.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
 
@@ -124,6 +125,26 @@ private slots:
                      device + "5;Запись настроек;;;Код 0: выполнено",
                      device + "6;Запись точек коррекции;" + correction + ";;",
                      device + "6;Запись точек коррекции;;;Код 0: выполнено"}));
+    }
+
+    void rawBytesNeverShowThePassword_data()
+    {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<QString>("written");
+        const QString sent = QStringLiteral(", пароль отправлен");
+        QTest::newRow("other bytes") << QByteArray::fromHex("FF0103") << QStringLiteral("FF 01 03");
+        QTest::newRow("unlock frames")
+            << QByteArray::fromHex("FF020004 06FF FF030004 6F70656E 13FF") << "FF 02 00" + sent;
+        QTest::newRow("after another frame")
+            << QByteArray::fromHex("FF0003 0003FF FF020004") << "FF 00 03 00 03 FF FF 02 00" + sent;
+        QTest::newRow("payload frame alone")
+            << QByteArray::fromHex("FFFF0300 046F7065 6E13FF") << "FF FF 03 00" + sent;
+    }
+    void rawBytesNeverShowThePassword()
+    {
+        QFETCH(QByteArray, bytes);
+        QFETCH(QString, written);
+        QCOMPARE(DeviceWords::rawBytes(bytes), written);
     }
 
     void anUnwritableJournalIsToldOnceAndTheWritesGoOut()

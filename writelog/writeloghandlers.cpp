@@ -1,6 +1,7 @@
 #include "app/mainwindow.h"
 
 #include "device/devicewords.h"
+#include "link/linesettings.h"
 #include "ui_mainwindow.h"
 
 #include <QDateTime>
@@ -33,7 +34,7 @@ WriteJournal::Device MainWindow::journalDevice() const
 {
     WriteJournal::Device device;
     // The port as the list names it, which is the one connected while a connection is on.
-    device.port = ui->comboPort->currentText().section(QLatin1Char(' '), 0, 0);
+    device.port = LineSettings::portNameOf(ui->comboPort->currentText());
     if (deviceRecord.info) {
         device.serialNumber = deviceRecord.info->serialNumber;
         device.firmware = deviceRecord.info->firmware;
@@ -90,9 +91,7 @@ void MainWindow::noteHandSentRequest(const QByteArray &request)
 {
     UserRequests::Request details;
     details.journalNumber = journalRequest(request);
-    userRequests.sent(request, clock.elapsed(), details);
-    if (!userRequestTimer.isActive())
-        userRequestTimer.start();
+    trackUserRequest(request, details);
     reportJournalFailure();
 }
 
@@ -106,9 +105,7 @@ void MainWindow::noteRawBytesSent(const QByteArray &bytes)
     if (bytes.size() >= 3 && quint8(bytes.at(0)) == 0xFF) {
         UserRequests::Request details;
         details.journalNumber = number;
-        userRequests.sent(bytes.mid(1, 2), clock.elapsed(), details);
-        if (!userRequestTimer.isActive())
-            userRequestTimer.start();
+        trackUserRequest(bytes.mid(1, 2), details);
     } else {
         writeJournal.outcome(number, now, DeviceWords::notAFrame());
     }
