@@ -21,6 +21,7 @@
 
 class DeviceWords;
 class QDoubleSpinBox;
+class QMessageBox;
 class QFile;
 struct ConfigLimits;
 struct DeviceConfig;
@@ -149,10 +150,12 @@ private:
     void confirmAndSend(const QString &action, const QString &question, const QByteArray &request);
     void processDeferredReplies();
     void sendDueLiveValues();
+    void acceptReply(const Reply &reply);
     void processReply(const Reply &reply);
     void dropCorruptedReply(const QByteArray &data, bool usersReply);
     void showInformation(const QString &title, const QString &text);
     bool askYesNo(const QString &title, const QString &text);
+    int execHoldingReplies(QMessageBox &box);
     // True when it was an error; its box only where `showBox` says.
     bool reportResultCode(quint8 resultCode, bool showBox);
     void updateLiveValuesState();
@@ -194,6 +197,7 @@ private:
     // The chart of test runs (plot/charthandlers.cpp)
     ChartWindow *chartWindow();
     void followRunInChart();
+    void startRunIn(ChartWindow *chart);
 
     // Test runs (testlog/)
     void logLiveValues(const QList<double> &values);

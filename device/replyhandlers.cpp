@@ -36,20 +36,22 @@ std::array<QDoubleSpinBox *, 10> correctionBoxes(const Ui::MainWindow *ui)
 
 void MainWindow::commandProcessing(QByteArray data)
 {
-    noAnswerTimer.stop();
-    // The line is free again: the whole answer is in.
-    sendDueLiveValues();
-    deferredReplies.append({data, false});
-    processDeferredReplies();
+    acceptReply({data, false});
 }
 
 // An answer all the same: the line is free, and the request it answers has
 // had its reply. But none of its bytes reach a control, a run or an export.
 void MainWindow::corruptedReply(QByteArray data)
 {
+    acceptReply({data, true});
+}
+
+void MainWindow::acceptReply(const Reply &reply)
+{
     noAnswerTimer.stop();
+    // The line is free again: the whole answer is in.
     sendDueLiveValues();
-    deferredReplies.append({data, true});
+    deferredReplies.append(reply);
     processDeferredReplies();
 }
 
@@ -146,10 +148,7 @@ void MainWindow::expireUserRequests()
 void MainWindow::showInformation(const QString &title, const QString &text)
 {
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok, this);
-    ++openBoxes;
-    box.exec();
-    --openBoxes;
-    processDeferredReplies();
+    execHoldingReplies(box);
 }
 
 bool MainWindow::askYesNo(const QString &title, const QString &text)
@@ -158,11 +157,17 @@ bool MainWindow::askYesNo(const QString &title, const QString &text)
     box.setDefaultButton(QMessageBox::No);
     box.button(QMessageBox::Yes)->setText(QStringLiteral("Да"));
     box.button(QMessageBox::No)->setText(QStringLiteral("Нет"));
+    return execHoldingReplies(box) == QMessageBox::Yes;
+}
+
+// Replies that arrive while the box is open wait until it has closed.
+int MainWindow::execHoldingReplies(QMessageBox &box)
+{
     ++openBoxes;
-    const bool yes = box.exec() == QMessageBox::Yes;
+    const int result = box.exec();
     --openBoxes;
     processDeferredReplies();
-    return yes;
+    return result;
 }
 
 bool MainWindow::reportResultCode(quint8 resultCode, bool showBox)

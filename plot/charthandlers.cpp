@@ -13,10 +13,7 @@ ChartWindow *MainWindow::chartWindow()
     auto *chart = findChild<ChartWindow *>(QString(), Qt::FindDirectChildrenOnly);
     if (!chart) {
         chart = new ChartWindow(this);
-        connect(this, &MainWindow::testRunStarted, chart, [this, chart] {
-            // The device as the run's start event records it, read back the same way.
-            chart->startRun(testLogFile->fileName(), DeviceDescription::parse(describeDevice()));
-        });
+        connect(this, &MainWindow::testRunStarted, chart, [this, chart] { startRunIn(chart); });
         connect(this, &MainWindow::testRowLogged, chart, &ChartWindow::addRow);
     }
     return chart;
@@ -26,8 +23,13 @@ void MainWindow::followRunInChart()
 {
     if (!findChild<ChartWindow *>(QString(), Qt::FindDirectChildrenOnly))
         // Made during this run's start signal, which it missed.
-        chartWindow()->startRun(testLogFile->fileName(),
-                                DeviceDescription::parse(describeDevice()));
+        startRunIn(chartWindow());
+}
+
+// The device as the run's start event records it, read back the same way.
+void MainWindow::startRunIn(ChartWindow *chart)
+{
+    chart->startRun(testLogFile->fileName(), DeviceDescription::parse(describeDevice()));
 }
 
 void MainWindow::on_showChart_triggered()

@@ -44,12 +44,12 @@ RunChart::RunChart()
         line->setName(QString::fromUtf8(CsvFormat::LegendNames[s]));
         owned->addSeries(line);
         line->attachAxis(timeAxis);
-        line->attachAxis(s == CurrentSeries     ? currentAxis
-                         : s == ConverterSeries ? converterAxis
-                                                : valueAxis);
+        line->attachAxis(s == CsvFormat::Current     ? currentAxis
+                         : s == CsvFormat::Converter ? converterAxis
+                                                     : valueAxis);
         lines[size_t(s)] = line;
     }
-    setSeriesVisible(ConverterSeries, false);
+    setSeriesVisible(CsvFormat::Converter, false);
     updateAxes(PointStore());
 }
 
@@ -65,7 +65,7 @@ void RunChart::setSeriesVisible(int series, bool visible)
         return;
     QLineSeries *line = lines[size_t(series)];
     line->setVisible(visible);
-    if (series == ConverterSeries)
+    if (series == CsvFormat::Converter)
         converterAxis->setVisible(visible);
     // A hidden series takes its legend entry along; the entry stays, greyed.
     for (QLegendMarker *marker : owned->legend()->markers(line)) {
@@ -111,15 +111,16 @@ void RunChart::updateAxes(const PointStore &points)
     double low = NAN;
     double high = NAN;
     for (int s = 0; s < PointStore::Series; ++s) {
-        if (s == CurrentSeries || s == ConverterSeries || !lines[size_t(s)]->isVisible())
+        if (s == CsvFormat::Current || s == CsvFormat::Converter || !lines[size_t(s)]->isVisible())
             continue;
         low = std::fmin(low, double(points.minimum(s)));
         high = std::fmax(high, double(points.maximum(s)));
     }
     setRange(valueAxis, padded(low, high));
-    setRange(currentAxis, padded(points.minimum(CurrentSeries), points.maximum(CurrentSeries)));
+    setRange(currentAxis,
+             padded(points.minimum(CsvFormat::Current), points.maximum(CsvFormat::Current)));
     setRange(converterAxis,
-             padded(points.minimum(ConverterSeries), points.maximum(ConverterSeries)));
+             padded(points.minimum(CsvFormat::Converter), points.maximum(CsvFormat::Converter)));
 }
 
 void RunChart::render(const RunChart &other, const MinMaxDecimator &decimator,

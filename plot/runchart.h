@@ -18,9 +18,6 @@ class QSizeF;
 class RunChart
 {
 public:
-    static constexpr int ConverterSeries = 0;
-    static constexpr int CurrentSeries = 4;
-
     // The chart belongs to whatever shows it: a view, or a scene.
     RunChart();
     QChart *chart() const { return owned; }

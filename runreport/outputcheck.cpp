@@ -1,12 +1,12 @@
 #include "runreport/outputcheck.h"
 
+#include "testlog/csvformat.h"
+
 #include <algorithm>
 #include <cmath>
 
 namespace {
 
-constexpr int CorrectedSeries = 1;
-constexpr int CurrentSeries = 4;
 constexpr double LowestCurrent = 3.8;
 constexpr double HighestCurrent = 20.5;
 
@@ -32,8 +32,8 @@ OutputCheck OutputCheck::of(const PointStore &points, const std::optional<Range>
     }
     double sum = 0;
     for (int row = 0; row < points.size(); ++row) {
-        const double corrected = points.value(row, CorrectedSeries);
-        const double current = points.value(row, CurrentSeries);
+        const double corrected = points.value(row, CsvFormat::Corrected);
+        const double current = points.value(row, CsvFormat::Current);
         if (!std::isfinite(corrected) || !std::isfinite(current)) {
             ++check.rowsSkipped;
             continue;

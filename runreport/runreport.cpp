@@ -68,11 +68,6 @@ QString percent(double value)
     return (plus ? QStringLiteral("+") : QString()) + text + QStringLiteral(" %");
 }
 
-QString onOff(bool on)
-{
-    return on ? QStringLiteral("вкл") : QStringLiteral("выкл");
-}
-
 QString deviceSection(const std::optional<DeviceDescription> &device)
 {
     QString html = QStringLiteral("<h3>Прибор</h3>");
@@ -90,19 +85,18 @@ QString deviceSection(const std::optional<DeviceDescription> &device)
     rows << qMakePair(QStringLiteral("Чувствительный элемент"), s ? escaped(s->element) : notRead)
          << qMakePair(QStringLiteral("Тип"),
                       s ? (s->type.isEmpty() ? QStringLiteral("—") : escaped(s->type)) : notRead)
-         << qMakePair(QStringLiteral("Диапазон"), s ? CsvFormat::valueText(s->lower) +
-                                                          QStringLiteral(" … ") +
-                                                          CsvFormat::valueText(s->upper)
-                                                    : notRead)
+         << qMakePair(QStringLiteral("Диапазон"), s ? s->rangeText() : notRead)
          << qMakePair(QStringLiteral("Демпфирование (буфер)"),
                       s ? QString::number(s->dampingBuffer) : notRead)
-         << qMakePair(QStringLiteral("Компенсация ХС"), s ? onOff(s->compensation) : notRead)
+         << qMakePair(QStringLiteral("Компенсация ХС"),
+                      s ? DeviceDescription::onOff(s->compensation) : notRead)
          << qMakePair(
                 QStringLiteral("Гистерезис"),
                 s ? (s->hysteresis ? CsvFormat::valueText(*s->hysteresis) : QStringLiteral("—"))
                   : notRead);
     const auto &c = device->correction;
-    rows << qMakePair(QStringLiteral("Коррекция"), c ? onOff(c->enabled) : notRead);
+    rows << qMakePair(QStringLiteral("Коррекция"),
+                      c ? DeviceDescription::onOff(c->enabled) : notRead);
     if (c) {
         QStringList pairs;
         for (size_t i = 0; i < c->reference.size(); ++i)
@@ -150,9 +144,7 @@ QString checkSection(const RunReport &report, const OutputCheck &check)
     QList<QPair<QString, QString>> rows;
     if (report.device && report.device->settings)
         rows << qMakePair(QStringLiteral("Диапазон (НП … ВП)"),
-                          CsvFormat::valueText(report.device->settings->lower) +
-                              QStringLiteral(" … ") +
-                              CsvFormat::valueText(report.device->settings->upper));
+                          report.device->settings->rangeText());
     rows << qMakePair(QStringLiteral("Допуск"),
                       CsvFormat::valueText(check.tolerance) + QStringLiteral(" % диапазона"));
     if (check.computed()) {

@@ -14,6 +14,8 @@ namespace CsvFormat {
 
 constexpr int FieldCount = 6; // the time, then the five live values
 constexpr int ValueCount = 5;
+// Each live value's place among the five, in the order the device sends them.
+enum Value { Converter, Corrected, Measured, ColdJunction, Current };
 
 // The five live values as the file's header names them, and as the chart's legend does.
 constexpr const char *HeaderNames[ValueCount] = {"Значение преобразователя",

@@ -26,8 +26,6 @@ const QString Measured = QStringLiteral("измеренные");
 } // namespace Field
 
 const QString RangeDash = QStringLiteral(" … ");
-const QString On = QStringLiteral("вкл");
-const QString Off = QStringLiteral("выкл");
 
 QString field(const QString &name, const QString &value)
 {
@@ -69,6 +67,16 @@ bool readNumbers(const QString &text, std::array<double, 5> &values)
 
 } // namespace
 
+QString DeviceSettings::rangeText() const
+{
+    return CsvFormat::valueText(lower) + RangeDash + CsvFormat::valueText(upper);
+}
+
+QString DeviceDescription::onOff(bool on)
+{
+    return on ? QStringLiteral("вкл") : QStringLiteral("выкл");
+}
+
 QString DeviceDescription::text() const
 {
     QStringList fields;
@@ -82,17 +90,16 @@ QString DeviceDescription::text() const
         fields << field(Field::Element, freeText(settings->element));
         if (!settings->type.isEmpty())
             fields << field(Field::Type, freeText(settings->type));
-        fields << field(Field::Range, CsvFormat::valueText(settings->lower) + RangeDash +
-                                          CsvFormat::valueText(settings->upper))
+        fields << field(Field::Range, settings->rangeText())
                << field(Field::Damping, QString::number(settings->dampingBuffer))
-               << field(Field::Compensation, settings->compensation ? On : Off);
+               << field(Field::Compensation, onOff(settings->compensation));
         if (settings->hysteresis)
             fields << field(Field::Hysteresis, CsvFormat::valueText(*settings->hysteresis));
     } else {
         fields << QStringLiteral("настройки не считаны");
     }
     if (correction)
-        fields << field(Field::Correction, correction->enabled ? On : Off)
+        fields << field(Field::Correction, onOff(correction->enabled))
                << field(Field::Reference, numbers(correction->reference))
                << field(Field::Measured, numbers(correction->measured));
     else
@@ -138,11 +145,11 @@ std::optional<DeviceDescription> DeviceDescription::parse(const QString &eventTe
         } else if (device.settings && name == Field::Damping) {
             device.settings->dampingBuffer = value.toInt(&ok);
         } else if (device.settings && name == Field::Compensation) {
-            device.settings->compensation = value == On;
+            device.settings->compensation = value == onOff(true);
         } else if (device.settings && name == Field::Hysteresis) {
             ok = readNumber(value, device.settings->hysteresis.emplace());
         } else if (name == Field::Correction) {
-            device.correction.emplace().enabled = value == On;
+            device.correction.emplace().enabled = value == onOff(true);
         } else if (device.correction && name == Field::Reference) {
             ok = readNumbers(value, device.correction->reference);
         } else if (device.correction && name == Field::Measured) {

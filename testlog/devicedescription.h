@@ -31,6 +31,8 @@ struct DeviceSettings
     int dampingBuffer = 0;
     bool compensation = false;
     std::optional<double> hysteresis;
+
+    QString rangeText() const; // "-50.000 … 150.000"
 };
 
 struct DeviceDescription
@@ -47,6 +49,7 @@ struct DeviceDescription
     bool isEmpty() const { return !identity && !settings && !correction; }
 
     QString text() const;
+    static QString onOff(bool on); // "вкл" or "выкл"
     // The description within an event's text: from its "Прибор" to the end,
     // the full stop left out. Empty when the text holds none.
     static std::optional<DeviceDescription> parse(const QString &eventText);
