@@ -1,106 +1,105 @@
 #include "app/mainwindow.h"
 
-#include "config/writeverify.h"
 #include "debug/debugwindow.h"
+#include "link/serialline.h"
 #include "link/serialworker.h"
 #include "link/statusstyle.h"
+#include "session/devicesession.h"
+#include "testlog/testrun.h"
 #include "ui_mainwindow.h"
 
 #include <QDate>
 #include <QDir>
-#include <QFile>
 #include <QHeaderView>
-#include <QThread>
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
     ui->setupUi(this);
-    // One of the window's children, like every other part of it.
-    serialPort.setParent(this);
     QDir::current().mkdir(QStringLiteral("configs"));
-    testLogFile = new QFile;
+    session = new DeviceSession(QStringLiteral("главное окно"), this);
     fillPortList();
-    setUpTimers();
     ui->comboGradType->setCurrentIndex(0);
     changeControlsEnabled();
     catalogue = SensorCatalogue::standard();
     // Selecting index 0 above changed nothing, so run the sensor handlers once
     // now that the tables exist.
     emit ui->comboGradType->currentIndexChanged(0);
-    setUpWorker();
+    debugWindow = new DebugWindow(this, session);
+    setUpSession();
+    setUpStatusBar();
     setUpTableHeader();
     updateLiveValuesState();
-    connect(this, &MainWindow::testRunStarted, this, &MainWindow::followRunInChart);
-    setUpWriteJournal();
-    setUpWriteAndVerify();
+    watchUserEdits();
     ui->tabWidget->setCurrentIndex(0);
     ui->CurrentDate->setDate(QDate::currentDate());
 }
 
-void MainWindow::setUpTimers()
+void MainWindow::setUpSession()
 {
-    // Coarse timers may fire up to 5% early; the no-answer time and the
-    // sampling intervals of a test run should mean what they say.
-    for (QTimer *timer : {&pollTimer, &noAnswerTimer, &testTimer})
-        timer->setTimerType(Qt::PreciseTimer);
-    pollTimer.setInterval(3000);
-    noAnswerTimer.setInterval(5000);
-    testTimer.setInterval(2000);
-    connect(&pollTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
-    connect(&testTimer, &QTimer::timeout, this, &MainWindow::runCommandOne);
-    connect(&noAnswerTimer, &QTimer::timeout, this, &MainWindow::notAnswered);
-    // A 255-byte answer takes 290 ms at 9600 baud, and the worker waits 300 ms
-    // of silence after it.
-    replyWindow.setSingleShot(true);
-    replyWindow.setTimerType(Qt::PreciseTimer);
-    replyWindow.setInterval(1000);
-    connect(&replyWindow, &QTimer::timeout, this, &MainWindow::sendDueLiveValues);
-    // The user's confirmed actions that get no answer in time are told so.
-    clock.start();
-    userRequestTimer.setInterval(250);
-    connect(&userRequestTimer, &QTimer::timeout, this, &MainWindow::expireUserRequests);
-    reopenTimer.setInterval(ReopenEveryMs);
-    connect(&reopenTimer, &QTimer::timeout, this, &MainWindow::tryReopenLine);
-    verifyTimer.setSingleShot(true);
-    verifyTimer.setInterval(UserRequests::AnswerWithinMs);
-    connect(&verifyTimer, &QTimer::timeout, this, &MainWindow::lineBack);
+    QStringList kindNames;
+    for (int kind = 0; kind < ui->comboGradType->count(); ++kind)
+        kindNames << ui->comboGradType->itemText(kind);
+    session->setKindNames(kindNames);
+    DeviceSession *s = session;
+    connect(s, &DeviceSession::opened, this, &MainWindow::portOpen);
+    connect(s, &DeviceSession::closed, this, &MainWindow::portClose);
+    connect(s, &DeviceSession::connectionChanged, this, [this] {
+        ui->buttonConnect->setText(session->holdsPort() ? QStringLiteral("Отключиться")
+                                                        : QStringLiteral("Подключиться"));
+        changeControlsEnabled();
+        showDeviceIdentity();
+        updateWriteAndVerifyEnabled();
+    });
+    connect(s, &DeviceSession::identityChanged, this, &MainWindow::showDeviceIdentity);
+    connect(s, &DeviceSession::styleChanged, this, &MainWindow::changeStatusLabel);
+    connect(s, &DeviceSession::indicator, this, &MainWindow::setStatusColour);
+    connect(s, &DeviceSession::lineNotice, this, &MainWindow::tellLine);
+    connect(s, &DeviceSession::message, this, &MainWindow::showInformation);
+
+    connect(s, &DeviceSession::liveValuesRead, this, &MainWindow::showLiveValues);
+    connect(s, &DeviceSession::settingsRead, this, &MainWindow::showProbeType);
+    connect(s, &DeviceSession::deviceInfoRead, this, &MainWindow::showDeviceInfo);
+    connect(s, &DeviceSession::correctionRead, this, &MainWindow::showCorrectionPoints);
+    connect(s, &DeviceSession::constantsRead, this, &MainWindow::showConstants);
+    connect(s, &DeviceSession::pollingChanged, this, &MainWindow::showPollingState);
+
+    connect(s, &DeviceSession::runStarted, this, &MainWindow::testRunStarted);
+    connect(this, &MainWindow::testRunStarted, this, &MainWindow::followRunInChart);
+    connect(s, &DeviceSession::rowLogged, this, &MainWindow::showRowLogged);
+    connect(s, &DeviceSession::runEnded, this, &MainWindow::showRunEnded);
+    connect(s, &DeviceSession::runInterrupted, this, &MainWindow::tellRunEnded);
+
+    connect(s, &DeviceSession::referenceChanged, this, &MainWindow::showReference);
+    connect(s, &DeviceSession::writeVerifyStarted, this, [this] {
+        ui->tabWidget->setEnabled(false);
+        updateWriteAndVerifyEnabled();
+    });
+    connect(s, &DeviceSession::writeVerifyFinished, this, &MainWindow::showWriteVerifyOutcome);
+    // A run's record must not mix two configurations. A run's end may come
+    // from anywhere, so the menu looks again each time it opens.
+    connect(ui->menu, &QMenu::aboutToShow, this, &MainWindow::updateWriteAndVerifyEnabled);
+    updateWriteAndVerifyEnabled();
 }
 
-void MainWindow::setUpWorker()
+void MainWindow::setUpStatusBar()
 {
-    worker = new SerialWorker(&serialPort);
-    debugWindow = new DebugWindow(this, worker, &serialPort);
-    // What the user sends by hand is the user's, and so is the reply to it.
-    connect(debugWindow, &DebugWindow::requestSent, this, &MainWindow::noteHandSentRequest);
-    connect(debugWindow, &DebugWindow::rawBytesSent, this, &MainWindow::noteRawBytesSent);
-    connect(worker, &SerialWorker::styleChanged, this, &MainWindow::changeStatusLabel);
-    connect(worker, &SerialWorker::packetTransmited, this, &MainWindow::waitPacket);
-    connect(worker, &SerialWorker::lineLost, this, &MainWindow::closeLostLine);
-    connect(worker, &SerialWorker::portErrorsClosed, this, &MainWindow::processDeferredReplies);
-
-    workerThread = new QThread(this);
-    worker->moveToThread(workerThread);
-    connect(workerThread, &QThread::started, worker, &SerialWorker::doWork);
-    connect(workerThread, &QThread::finished, worker, &SerialWorker::stop);
-    connect(worker, &SerialWorker::receiveEnd, this, &MainWindow::commandProcessing);
-    connect(worker, &SerialWorker::receiveCorrupted, this, &MainWindow::corruptedReply);
-    connect(worker, &QObject::destroyed, workerThread, &QThread::quit);
-
     statusLabel.setFixedWidth(150);
     statusLabel.setAlignment(Qt::AlignHCenter);
     statusLabel.setText(QStringLiteral("NONE"));
     statusLabel.setStyleSheet(StatusStyle::initialSheet());
-    worker->setStatusLabel(&statusLabel);
+    session->line()->worker()->setStatusLabel(&statusLabel);
     ui->statusBar->addWidget(&statusLabel, 0);
     // The bar lays out right to left; its texts read left to right.
     deviceLabel.setObjectName(QStringLiteral("deviceLabel"));
+    referenceLabel.setObjectName(QStringLiteral("referenceLabel"));
     lineNotice.setObjectName(QStringLiteral("lineNotice"));
     lineNotice.setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    for (QLabel *label : {&deviceLabel, &lineNotice}) {
+    for (QLabel *label : {&deviceLabel, &referenceLabel, &lineNotice}) {
         label->setLayoutDirection(Qt::LeftToRight);
         ui->statusBar->addWidget(label, label == &lineNotice ? 1 : 0);
     }
     showDeviceIdentity();
+    showReference();
 }
 
 // The time column fits a time stamp, the five value columns share the
@@ -119,17 +118,21 @@ void MainWindow::setUpTableHeader()
 
 MainWindow::~MainWindow()
 {
-    endTestRun(RunEnd::WindowClosed);
-    // The worker may only go once its thread has stopped running its slots.
-    workerThread->quit();
-    workerThread->wait();
-    delete worker;
-    worker = nullptr;
-    delete testLogFile;
+    session->endRun(RunEnd::WindowClosed);
+    // The session goes first: nothing it says on its way out reaches a window half gone.
+    session->disconnect(this);
+    debugWindow->disconnect(this);
+    delete debugWindow;
+    delete session;
     delete ui;
 }
 
 void MainWindow::on_debugMode_triggered()
 {
     debugWindow->show();
+}
+
+void MainWindow::commandProcessing(QByteArray data)
+{
+    session->takeReply(data);
 }

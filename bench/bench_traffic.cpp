@@ -14,7 +14,9 @@
 // 1 when a frame costs 20 µs or more on average, or the last 10,000 cost more
 // than 1.5 times the first.
 #include "debug/debugwindow.h"
+#include "link/serialline.h"
 #include "link/serialworker.h"
+#include "session/devicesession.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -40,9 +42,9 @@ int main(int argc, char **argv)
 
     QTemporaryDir work;
     QDir::setCurrent(work.path());
-    QSerialPort port;
-    SerialWorker worker(&port);
-    DebugWindow dialog(nullptr, &worker, &port);
+    DeviceSession session(QStringLiteral("bench_traffic"));
+    SerialWorker &worker = *session.line()->worker();
+    DebugWindow dialog(nullptr, &session);
     dialog.findChild<QCheckBox *>(QStringLiteral("recordTraffic"))->setChecked(true);
     const QString file = dialog.findChild<QLabel *>(QStringLiteral("trafficFile"))->text();
 

@@ -404,6 +404,69 @@ QByteArray toJson(const DeviceConfig &c)
     return QJsonDocument(top).toJson(QJsonDocument::Indented);
 }
 
+DeviceConfig fromRecord(const DeviceRecord &record, const QDateTime &exportedAt)
+{
+    DeviceConfig c;
+    c.exportedAt = exportedAt;
+    if (const auto &probe = record.probe) {
+        c.kindIndex = probe->kind();
+        c.typeName =
+            SensorCatalogue::typeNames(c.kindIndex)
+                .value(SensorCatalogue::standard().decodePosition(probe->kindByte, probe->code));
+        c.probe.selection = {probe->kindByte, probe->code};
+        c.probe.lower = probe->lower;
+        c.probe.upper = probe->upper;
+        c.probe.dampingBuffer = probe->dampingBuffer;
+        c.probe.compensation = probe->compensation;
+        c.probe.hysteresis = probe->hysteresis.value_or(0);
+    }
+    if (record.correction)
+        c.correction = *record.correction;
+    if (const auto &info = record.info) {
+        c.serialNumber = info->serialNumber;
+        c.productionDate = info->date();
+        c.firmwareVersion = info->firmware;
+    }
+    if (record.adc)
+        c.adc = *record.adc;
+    if (record.coldJunction)
+        c.coldJunction = *record.coldJunction;
+    for (const Group &group : groups())
+        if (!record.hasRead(group.command))
+            c.notRead << group.command;
+    return c;
+}
+
+QStringList outsideLimits(const DeviceConfig &c, const ConfigLimits &limits)
+{
+    QStringList outside;
+    const auto check = [&](const QString &path, double value, double min, double max) {
+        if (value < min || value > max)
+            outside << quoted(path);
+    };
+    if (!c.notRead.contains(Device::Command::ProbeType)) {
+        const int position =
+            limits.catalogue.decodePosition(quint8(c.kindIndex), c.probe.selection.code);
+        if (const std::optional<RangeLimits> bounds =
+                limits.catalogue.limits(c.kindIndex, position)) {
+            check(Key::Range + '.' + Key::Lower, c.probe.lower, bounds->lower, bounds->upper);
+            check(Key::Range + '.' + Key::Upper, c.probe.upper, bounds->lower, bounds->upper);
+        }
+        check(Key::DampingBuffer, c.probe.dampingBuffer, limits.dampingMin, limits.dampingMax);
+        check(Key::Hysteresis, c.probe.hysteresis, limits.hysteresisMin, limits.hysteresisMax);
+    }
+    if (!c.notRead.contains(Device::Command::RefAndMeas)) {
+        for (size_t i = 0; i < 5; ++i) {
+            const QString index = QStringLiteral("[%1]").arg(i);
+            check(Key::Correction + '.' + Key::Reference + index, c.correction.reference[i],
+                  limits.pointMin, limits.pointMax);
+            check(Key::Correction + '.' + Key::Measured + index, c.correction.measured[i],
+                  limits.pointMin, limits.pointMax);
+        }
+    }
+    return outside;
+}
+
 ConfigParseResult parse(const QByteArray &json, const ConfigLimits &limits)
 {
     QJsonParseError parseError;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "device/devicerecord.h"
 #include "device/requests.h"
 
 #include <QByteArray>
@@ -71,6 +72,13 @@ struct Group
 const QList<Group> &groups();
 
 QByteArray toJson(const DeviceConfig &config);
+
+// What a connection has read from the device, as a file holds it; the
+// groups not read are left out.
+DeviceConfig fromRecord(const DeviceRecord &record, const QDateTime &exportedAt);
+// The fields of the groups read whose values lie outside the bounds a load
+// checks, as the file names them («range.lower», …).
+QStringList outsideLimits(const DeviceConfig &config, const ConfigLimits &limits);
 
 // Checks everything a load needs before anything is applied: the file is
 // whole JSON, it is one of ours of a format this program reads, every field

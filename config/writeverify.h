@@ -42,6 +42,8 @@ public:
 
     // The text of the one box that tells the outcome.
     QString outcome() const;
+    // Finished with every step answered and nothing read back differing.
+    bool verified() const { return finished() && failure.isEmpty() && differences.isEmpty(); }
 
 private:
     QByteArray requestOf(Step step) const;

@@ -1,27 +1,29 @@
 #include "debug/debugwindow.h"
 
-#include "app/mainwindow.h"
 #include "app/userfile.h"
 #include "debug/hexinput.h"
+#include "link/serialline.h"
 #include "link/serialworker.h"
+#include "session/devicesession.h"
 #include "ui_debugwindow.h"
 
 #include <QMessageBox>
-#include <QSerialPort>
 
-DebugWindow::DebugWindow(QWidget *parent, SerialWorker *worker, QSerialPort *port)
-    : QDialog(parent), ui(new Ui::DebugWindow), worker(worker), port(port)
+DebugWindow::DebugWindow(QWidget *parent, DeviceSession *session)
+    : QDialog(parent), ui(new Ui::DebugWindow), session(session)
 {
     ui->setupUi(this);
+    SerialWorker *worker = session->line()->worker();
     worker->setDisplays(ui->TxData, ui->RxData, ui->TxCommand, ui->RxCommand);
     rawPause.setSingleShot(true);
     rawPause.setTimerType(Qt::PreciseTimer);
     rawPause.setInterval(RawGroupPauseMs);
     connect(&rawPause, &QTimer::timeout, this, &DebugWindow::sendNextRawGroup);
-    if (auto *mainWindow = qobject_cast<MainWindow *>(parent)) {
-        connect(mainWindow, &MainWindow::portOpen, this, &DebugWindow::changeEnabled);
-        connect(mainWindow, &MainWindow::portClose, this, &DebugWindow::changeEnabled);
-    }
+    connect(session, &DeviceSession::opened, this, &DebugWindow::changeEnabled);
+    connect(session, &DeviceSession::closed, this, &DebugWindow::changeEnabled);
+    // What the user sends by hand is the user's, and so is the reply to it.
+    connect(this, &DebugWindow::requestSent, session, &DeviceSession::noteHandSentRequest);
+    connect(this, &DebugWindow::rawBytesSent, session, &DeviceSession::noteRawBytesSent);
     connect(worker, &SerialWorker::frameWritten, this,
             [this](const QDateTime &time, const QByteArray &frame) {
                 if (traffic.isOn())
@@ -41,19 +43,19 @@ DebugWindow::~DebugWindow()
 
 void DebugWindow::on_sendButton_clicked()
 {
-    if (!port->isOpen())
+    if (!session->isOpen())
         return;
     QByteArray request;
     request.append(char(ui->TxCommand->value() & 0xFF));
     request.append(HexInput::decode(ui->TxData->text()));
-    worker->sendPackage(request);
+    session->line()->send(request);
     emit requestSent(request);
 }
 
 void DebugWindow::changeEnabled()
 {
-    ui->sendButton->setEnabled(port->isOpen());
-    if (!port->isOpen()) {
+    ui->sendButton->setEnabled(session->isOpen());
+    if (!session->isOpen()) {
         rawGroups.clear();
         rawPause.stop();
     }
@@ -61,7 +63,7 @@ void DebugWindow::changeEnabled()
 
 void DebugWindow::on_manualSendButton_clicked()
 {
-    if (!port->isOpen())
+    if (!session->isOpen())
         return;
     // A second click while groups are still going out queues its groups after them.
     const QList<QByteArray> groups = HexInput::rawGroups(ui->ManualTxData->text());
@@ -79,12 +81,11 @@ void DebugWindow::on_manualSendButton_clicked()
 // really sees the gaps.
 void DebugWindow::sendNextRawGroup()
 {
-    if (rawGroups.isEmpty() || !port->isOpen())
+    if (rawGroups.isEmpty() || !session->isOpen())
         return;
     const QByteArray group = rawGroups.takeFirst();
     if (!group.isEmpty()) {
-        port->write(group);
-        port->flush();
+        session->line()->writeRaw(group);
         if (traffic.isOn())
             checkTrafficWritten(traffic.addSentRaw(QDateTime::currentDateTime(), group));
     }

@@ -7,8 +7,7 @@
 #include <QList>
 #include <QTimer>
 
-class QSerialPort;
-class SerialWorker;
+class DeviceSession;
 
 namespace Ui {
 class DebugWindow;
@@ -23,7 +22,8 @@ class DebugWindow : public QDialog
 public:
     static constexpr int RawGroupPauseMs = 8;
 
-    DebugWindow(QWidget *parent, SerialWorker *worker, QSerialPort *port);
+    // Sends on the session's line and tells the session what it sent.
+    DebugWindow(QWidget *parent, DeviceSession *session);
     ~DebugWindow() override;
 
 signals:
@@ -45,8 +45,7 @@ private:
     void checkTrafficWritten(bool written);
 
     Ui::DebugWindow *ui;
-    SerialWorker *worker;
-    QSerialPort *port;
+    DeviceSession *session;
     // Raw groups still to go, each followed by its pause. They go out from the
     // event loop, so the window stays usable however many there are, and a
     // disconnect drops the rest.

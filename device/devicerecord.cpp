@@ -18,8 +18,27 @@ bool DeviceRecord::hasRead(quint8 command) const
     }
 }
 
+int DeviceRecord::groupSize(quint8 command)
+{
+    switch (command) {
+    case Device::Command::ProbeType:
+        return 12; // kind, code, two limits, buffer, compensation; hysteresis may follow
+    case Device::Command::ADC:
+    case Device::Command::CJ:
+        return 8;
+    case Device::Command::DeviceInfo:
+        return 8; // date and serial number; the firmware text may be empty
+    case Device::Command::RefAndMeas:
+        return 41;
+    default:
+        return 0;
+    }
+}
+
 void DeviceRecord::take(quint8 command, const QByteArray &data)
 {
+    if (data.size() < groupSize(command))
+        return;
     switch (command) {
     case Device::Command::ProbeType:
         probe = Device::decodeProbeType(data);

@@ -6,7 +6,8 @@
 
 // What has been read from the device on the line since the port opened. A
 // group counts as read once a reply to its read or its write, with a good
-// check byte and a success code, has been decoded; the controls may hold
+// check byte, a success code and the whole group, has been decoded (a reply
+// with less decodes to zeros, which the device never said); the controls may hold
 // values from elsewhere (a file, another device), which are not this device's.
 struct DeviceRecord
 {
@@ -17,6 +18,9 @@ struct DeviceRecord
     std::optional<Device::ConverterConstants> coldJunction;
 
     bool hasRead(quint8 command) const;
-    // Keeps what a good reply of this command says; other commands change nothing.
+    // The bytes of a reply's data that carry the whole group; 0 for no group.
+    static int groupSize(quint8 command);
+    // Keeps what a good reply of this command says; other commands, and
+    // replies without the whole group, change nothing.
     void take(quint8 command, const QByteArray &data);
 };

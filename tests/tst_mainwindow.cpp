@@ -178,15 +178,20 @@ private slots:
         QTRY_COMPARE(statusLabelOf(rig.window())->text(), QStringLiteral("SUCCESS"));
     }
 
+    // A port that does not open is told, with the reason; nothing else changes.
     void absentPortStaysClosed_data()
     {
         QTest::addColumn<QString>("entry");
-        QTest::newRow("no such device") << "/dev/veltra-no-such-port | gone";
-        QTest::newRow("empty list") << QString();
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no such device")
+            << "/dev/veltra-no-such-port | gone"
+            << "Порт /dev/veltra-no-such-port не открыт: порт не найден.";
+        QTest::newRow("empty list") << QString() << "Порт не выбран.";
     }
     void absentPortStaysClosed()
     {
         QFETCH(QString, entry);
+        QFETCH(QString, text);
         MainWindow window;
         auto *ports = window.findChild<QComboBox *>("comboPort");
         ports->clear();
@@ -201,7 +206,9 @@ private slots:
                  QStringLiteral("Подключиться"));
         QCOMPARE(opened.count(), 0);
         QCOMPARE(closed.count(), 0);
-        QVERIFY(boxes.boxes().isEmpty());
+        QCOMPARE(boxes.boxes().size(), 1);
+        QCOMPARE(boxes.boxes().first().title, QStringLiteral("Ошибка порта"));
+        QCOMPARE(boxes.boxes().first().text, text);
         QVERIFY(!window.findChild<QThread *>()->isRunning());
         checkEnabledPattern(window, false);
     }

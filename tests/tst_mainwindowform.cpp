@@ -1290,6 +1290,8 @@ private slots:
         QAction *load = widget<QAction>("loadConfig");
         QAction *writeAndVerify = widget<QAction>("writeAndVerify");
         QAction *find = widget<QAction>("findDevice");
+        QAction *reference = widget<QAction>("referenceFromWindow");
+        QVERIFY(reference != nullptr);
         QVERIFY(bar != nullptr);
         QVERIFY(menu != nullptr);
         QVERIFY(action != nullptr);
@@ -1298,7 +1300,9 @@ private slots:
         QVERIFY(writeAndVerify != nullptr);
         QVERIFY(find != nullptr);
         QCOMPARE(bar->actions(), QList<QAction *>{menu->menuAction()});
-        QCOMPARE(menu->actions(), (QList<QAction *>{action, chart, load, writeAndVerify, find}));
+        QCOMPARE(menu->actions(),
+                 (QList<QAction *>{action, chart, load, writeAndVerify, reference, find}));
+        QCOMPARE(reference->text(), QStringLiteral("Сделать показанное эталоном"));
         QCOMPARE(find->text(), QStringLiteral("Найти прибор"));
         QCOMPARE(chart->text(), QStringLiteral("График"));
         QCOMPARE(load->text(), QStringLiteral("Загрузить конфигурацию…"));

@@ -4,6 +4,11 @@
 #include "sim/simulator.h"
 
 #include <QByteArray>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QSerialPort>
+#include <QTimer>
 #include <memory>
 
 class QPushButton;

@@ -2,17 +2,18 @@
 
 #include "app/userfile.h"
 #include "config/configfile.h"
+#include "session/devicesession.h"
 #include "ui_mainwindow.h"
 
 #include <QDir>
 #include <QFileDialog>
 #include <QSaveFile>
 
-// Configuration files: an export records what the window shows of the groups
-// read from the transmitter on the line; a load puts the settings and the
-// correction points of such a file back into the controls, so that the next
-// transmitter of a batch can be set up like the last with the two "Задать"
-// buttons. Neither touches the line.
+// Configuration files: an export records what this connection has read from
+// the transmitter on the line; a load puts the settings and the correction
+// points of such a file back into the controls, and makes them what
+// write-and-verify writes, so that the next transmitter of a batch can be set
+// up like the last. Neither touches the line.
 
 namespace {
 
@@ -68,18 +69,16 @@ QString MainWindow::configDirectory() const
     return QDir::current().absoluteFilePath(QStringLiteral("configs"));
 }
 
-// The controls keep their values across connections, so only the groups read
-// from the device on the line are its own.
+// The controls may hold values typed or loaded since: only the record of what
+// this connection read is the device's own.
 void MainWindow::on_readConfig_clicked()
 {
-    DeviceConfig config = shownConfig();
+    const DeviceConfig config =
+        ConfigFile::fromRecord(session->record(), QDateTime::currentDateTime());
     QStringList notReadTitles;
-    for (const ConfigFile::Group &group : ConfigFile::groups()) {
-        if (deviceRecord.hasRead(group.command))
-            continue;
-        config.notRead << group.command;
-        notReadTitles << group.title;
-    }
+    for (const ConfigFile::Group &group : ConfigFile::groups())
+        if (config.notRead.contains(group.command))
+            notReadTitles << group.title;
     if (config.notRead.size() == ConfigFile::groups().size()) {
         showInformation(ExportTitle,
                         QStringLiteral("Конфигурация не сохранена: в этом подключении с прибора "
@@ -96,6 +95,11 @@ void MainWindow::on_readConfig_clicked()
         if (!notReadTitles.isEmpty())
             saved += QStringLiteral("\n\nНе считаны с прибора и не записаны в файл: ") +
                      notReadTitles.join(QStringLiteral(", "));
+        const QStringList outside = ConfigFile::outsideLimits(config, configLimits());
+        if (!outside.isEmpty())
+            saved += QStringLiteral("\n\nЗаписаны как считаны, хотя вне пределов полей окна "
+                                    "(такой файл не загрузится): ") +
+                     outside.join(QStringLiteral(", "));
         showInformation(ExportTitle, saved);
     } else {
         showInformation(ExportTitle,
@@ -117,6 +121,13 @@ void MainWindow::on_loadConfig_triggered()
 
 bool MainWindow::loadConfigFile(const QString &path)
 {
+    // What is being written and compared against must not change under it.
+    if (session->isWriteVerifying()) {
+        showInformation(LoadTitle, QStringLiteral("Идёт запись и проверка: конфигурация не "
+                                                  "загружена. Загрузите её, когда запись "
+                                                  "закончится."));
+        return false;
+    }
     QFile file(path);
     ConfigParseResult result;
     if (!file.open(QIODevice::ReadOnly))
@@ -131,23 +142,8 @@ bool MainWindow::loadConfigFile(const QString &path)
         return false;
     }
     applyConfig(*result.config);
+    takeReferenceFromWindow(QFileInfo(path).fileName(), false);
     return true;
-}
-
-DeviceConfig MainWindow::shownConfig() const
-{
-    DeviceConfig c;
-    c.kindIndex = ui->comboGradType->currentIndex();
-    c.typeName = ui->comboGradName->currentText();
-    c.probe = shownProbeType();
-    c.correction = shownCorrectionPoints();
-    c.serialNumber = ui->Number->value();
-    c.productionDate = ui->CurrentDate->date();
-    c.firmwareVersion = ui->firmwareVersion->text();
-    c.adc = {ui->ADC_FSR->value(), ui->ADC_OCR->value()};
-    c.coldJunction = {ui->CJ_FSR->value(), ui->CJ_OCR->value()};
-    c.exportedAt = QDateTime::currentDateTime();
-    return c;
 }
 
 ConfigLimits MainWindow::configLimits() const
@@ -168,6 +164,7 @@ ConfigLimits MainWindow::configLimits() const
 // to one device and stay as they are.
 void MainWindow::applyConfig(const DeviceConfig &c)
 {
+    ++fillingControls;
     // The kind first, whose handler refills the type list, then the type.
     ui->comboGradType->setCurrentIndex(c.kindIndex);
     const int position = catalogue.decodePosition(quint8(c.kindIndex), c.probe.selection.code);
@@ -182,4 +179,5 @@ void MainWindow::applyConfig(const DeviceConfig &c)
     ui->CompensationCheckBox->setChecked(c.probe.compensation);
     ui->Hyst->setValue(c.probe.hysteresis);
     showCorrectionPoints(c.correction);
+    --fillingControls;
 }

@@ -2,6 +2,7 @@
 
 #include "discovery/portsearch.h"
 #include "link/linesettings.h"
+#include "session/devicesession.h"
 #include "ui_mainwindow.h"
 
 #include <QProgressDialog>
@@ -32,7 +33,7 @@ QString resultText(const QList<PortSearch::PortResult> &tried,
 
 void MainWindow::on_findDevice_triggered()
 {
-    if (serialPort.isOpen() || !ui->comboPort->isEnabled())
+    if (session->holdsPort() || !ui->comboPort->isEnabled())
         return;
     QStringList names;
     for (int i = 0; i < ui->comboPort->count(); ++i)

@@ -1,47 +1,23 @@
 #include "app/mainwindow.h"
 
 #include "device/requests.h"
-#include "link/serialworker.h"
+#include "session/devicesession.h"
 #include "ui_mainwindow.h"
 
 // One handler per device control: each builds its request from the controls
-// and hands it to the worker once. The actions that change what the device
+// and hands it to the session once. The actions that change what the device
 // keeps ask first, and tell their outcome.
-
-// A write or action is on record in the journal before it goes out; a journal
-// that cannot be written says so first, and the request still goes.
-void MainWindow::sendUserRequest(const QByteArray &request, const QString &action,
-                                 bool ofWriteVerify)
-{
-    if (serialPort.isOpen()) {
-        UserRequests::Request details;
-        details.action = action;
-        details.ofWriteVerify = ofWriteVerify;
-        details.journalNumber = journalRequest(request);
-        reportJournalFailure();
-        trackUserRequest(request, details);
-    }
-    worker->sendPackage(request);
-}
-
-// The user's request waits for its reply, or for its time to run out.
-void MainWindow::trackUserRequest(const QByteArray &request, const UserRequests::Request &details)
-{
-    userRequests.sent(request, clock.elapsed(), details);
-    if (!userRequestTimer.isActive())
-        userRequestTimer.start();
-}
 
 void MainWindow::confirmAndSend(const QString &action, const QString &question,
                                 const QByteArray &request)
 {
     if (askYesNo(action, question))
-        sendUserRequest(request, action);
+        session->sendUserRequest(request, action);
 }
 
 void MainWindow::on_buttonReadProbeType_clicked()
 {
-    sendUserRequest(Device::readRequest(Device::Command::ProbeType));
+    session->sendUserRequest(Device::readRequest(Device::Command::ProbeType));
 }
 
 void MainWindow::on_buttonWriteProbeType_clicked()
@@ -49,7 +25,7 @@ void MainWindow::on_buttonWriteProbeType_clicked()
     // Voltage cannot be written, and neither can "no kind" after a device
     // reported one this program does not know.
     if (catalogue.encode(ui->comboGradType->currentIndex(), ui->comboGradName->currentIndex()))
-        sendUserRequest(Device::writeProbeType(shownProbeType()));
+        session->sendUserRequest(Device::writeProbeType(shownProbeType()));
 }
 
 Device::ProbeTypeSettings MainWindow::shownProbeType() const
@@ -84,27 +60,27 @@ void MainWindow::on_buttonSecondPoint_clicked()
 
 void MainWindow::on_buttonWriteFixedCurrent_clicked()
 {
-    sendUserRequest(Device::fixedCurrent(ui->LoopCurrent->value()));
+    session->sendUserRequest(Device::fixedCurrent(ui->LoopCurrent->value()));
 }
 
 void MainWindow::on_buttonReadADC_clicked()
 {
-    sendUserRequest(Device::readRequest(Device::Command::ADC));
+    session->sendUserRequest(Device::readRequest(Device::Command::ADC));
 }
 
 void MainWindow::on_buttonWriteADC_clicked()
 {
-    sendUserRequest(Device::writeADC({ui->ADC_FSR->value(), ui->ADC_OCR->value()}));
+    session->sendUserRequest(Device::writeADC({ui->ADC_FSR->value(), ui->ADC_OCR->value()}));
 }
 
 void MainWindow::on_buttonReadDeviceInfo_clicked()
 {
-    sendUserRequest(Device::readRequest(Device::Command::DeviceInfo));
+    session->sendUserRequest(Device::readRequest(Device::Command::DeviceInfo));
 }
 
 void MainWindow::on_buttonWriteDeviceInfo_clicked()
 {
-    sendUserRequest(Device::writeDeviceInfo(ui->CurrentDate->date(), ui->Number->value()));
+    session->sendUserRequest(Device::writeDeviceInfo(ui->CurrentDate->date(), ui->Number->value()));
 }
 
 void MainWindow::on_buttonClearEEPROM_clicked()
@@ -132,25 +108,44 @@ void MainWindow::on_buttonFactoryResetSettings_clicked()
 void MainWindow::on_buttonFactoryMode_clicked()
 {
     // The password is the device's business: it goes out as typed, even empty.
-    sendUserRequest(Device::factoryMode(ui->passwordLine->text()));
+    session->sendUserRequest(Device::factoryMode(ui->passwordLine->text()));
 }
 
 void MainWindow::on_buttonReadRefAndMeas_clicked()
 {
-    sendUserRequest(Device::readRequest(Device::Command::RefAndMeas));
+    session->sendUserRequest(Device::readRequest(Device::Command::RefAndMeas));
 }
 
 void MainWindow::on_buttonWriteRefAndMeas_clicked()
 {
-    sendUserRequest(Device::writeRefAndMeas(shownCorrectionPoints()));
+    session->sendUserRequest(Device::writeRefAndMeas(shownCorrectionPoints()));
 }
 
 void MainWindow::on_buttonReadCJ_clicked()
 {
-    sendUserRequest(Device::readRequest(Device::Command::CJ));
+    session->sendUserRequest(Device::readRequest(Device::Command::CJ));
 }
 
 void MainWindow::on_buttonWriteCJ_clicked()
 {
-    sendUserRequest(Device::writeCJ({ui->CJ_FSR->value(), ui->CJ_OCR->value()}));
+    session->sendUserRequest(Device::writeCJ({ui->CJ_FSR->value(), ui->CJ_OCR->value()}));
+}
+
+// The five reference boxes, then the five measured ones.
+std::array<QDoubleSpinBox *, 10> MainWindow::correctionBoxes() const
+{
+    return {ui->refVal,  ui->refVal_2,  ui->refVal_3,  ui->refVal_4,  ui->refVal_5,
+            ui->measVal, ui->measVal_2, ui->measVal_3, ui->measVal_4, ui->measVal_5};
+}
+
+Device::CorrectionPoints MainWindow::shownCorrectionPoints() const
+{
+    Device::CorrectionPoints points;
+    const std::array<QDoubleSpinBox *, 10> boxes = correctionBoxes();
+    for (size_t i = 0; i < 5; ++i) {
+        points.reference[i] = boxes[i]->value();
+        points.measured[i] = boxes[i + 5]->value();
+    }
+    points.enabled = ui->CorrectionCheckBox->isChecked();
+    return points;
 }

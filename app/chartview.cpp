@@ -1,9 +1,9 @@
 #include "app/mainwindow.h"
 
 #include "plot/chartwindow.h"
+#include "session/devicesession.h"
 #include "testlog/devicedescription.h"
-
-#include <QFile>
+#include "testlog/testrun.h"
 
 // The chart window: made when the first run starts (or when it is first
 // asked for) and kept, so it follows every run from its start, open or not.
@@ -29,7 +29,8 @@ void MainWindow::followRunInChart()
 // The device as the run's start event records it, read back the same way.
 void MainWindow::startRunIn(ChartWindow *chart)
 {
-    chart->startRun(testLogFile->fileName(), DeviceDescription::parse(describeDevice()));
+    chart->startRun(session->run().fileName(),
+                    DeviceDescription::parse(session->describeDevice()));
 }
 
 void MainWindow::on_showChart_triggered()

@@ -1,0 +1,80 @@
+#include "device/poller.h"
+
+#include "device/requests.h"
+#include "link/serialline.h"
+
+Poller::Poller(SerialLine *line, QObject *parent) : QObject(parent), line(line)
+{
+    // Coarse timers may fire up to 5% early; a run's sampling interval should
+    // mean what it says.
+    for (QTimer *timer : {&pollTimer, &runTimer, &replyWindow})
+        timer->setTimerType(Qt::PreciseTimer);
+    pollTimer.setInterval(PollEveryMs);
+    runTimer.setInterval(RunEveryMs);
+    replyWindow.setSingleShot(true);
+    replyWindow.setInterval(ReplyWindowMs);
+    connect(&pollTimer, &QTimer::timeout, this, &Poller::readNow);
+    connect(&runTimer, &QTimer::timeout, this, &Poller::readNow);
+    connect(&replyWindow, &QTimer::timeout, this, &Poller::lineFree);
+    connect(line, &SerialLine::requestSent, this, &Poller::requestSent);
+}
+
+void Poller::startPolling()
+{
+    readNow();
+    pollTimer.start();
+}
+
+void Poller::stopPolling()
+{
+    pollTimer.stop();
+}
+
+void Poller::startRun()
+{
+    readNow();
+    runTimer.start();
+}
+
+void Poller::stopRun()
+{
+    runTimer.stop();
+}
+
+void Poller::stopAll()
+{
+    pollTimer.stop();
+    runTimer.stop();
+}
+
+void Poller::readNow()
+{
+    if (!line->isOpen())
+        return;
+    if (replyWindow.isActive()) {
+        readDue = true;
+        return;
+    }
+    line->send(Device::readRequest(Device::Command::LiveValues));
+}
+
+void Poller::requestSent()
+{
+    replyWindow.start();
+}
+
+void Poller::lineFree()
+{
+    replyWindow.stop();
+    if (!readDue)
+        return;
+    readDue = false;
+    if (pollTimer.isActive() || runTimer.isActive())
+        readNow();
+}
+
+void Poller::forget()
+{
+    replyWindow.stop();
+    readDue = false;
+}

@@ -1,0 +1,48 @@
+#include "link/portowners.h"
+
+#include <QFileInfo>
+#include <QHash>
+#include <QSerialPortInfo>
+
+namespace {
+
+// GUI thread only: every line is opened and closed there.
+QHash<QString, QString> &owners()
+{
+    static QHash<QString, QString> table;
+    return table;
+}
+
+} // namespace
+
+namespace PortOwners {
+
+QString keyOf(const QString &portName)
+{
+    const QSerialPortInfo info(portName);
+    const QString location = info.isNull() ? portName : info.systemLocation();
+    const QString canonical = QFileInfo(location).canonicalFilePath();
+    if (!canonical.isEmpty())
+        return canonical;
+    // Windows' COM names are no files, and their case does not matter.
+    return location.toUpper();
+}
+
+QString ownerOf(const QString &portName)
+{
+    return owners().value(keyOf(portName));
+}
+
+QString claim(const QString &portName, const QString &owner)
+{
+    const QString key = keyOf(portName);
+    owners().insert(key, owner);
+    return key;
+}
+
+void release(const QString &key)
+{
+    owners().remove(key);
+}
+
+} // namespace PortOwners

@@ -1,0 +1,139 @@
+#include "link/serialline.h"
+
+#include "link/linesettings.h"
+#include "link/portowners.h"
+#include "link/serialworker.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+#include <QThread>
+
+namespace {
+
+// The system does not tell a port held by another program from one this user
+// may not open.
+QString openFailure(QSerialPort::SerialPortError error)
+{
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("порт не найден");
+    case QSerialPort::PermissionError:
+    case QSerialPort::OpenError:
+        return QStringLiteral("занят другой программой или нет доступа");
+    default:
+        return QStringLiteral("не удалось открыть");
+    }
+}
+
+} // namespace
+
+SerialLine::SerialLine(const QString &owner, QObject *parent)
+    : QObject(parent), owner(owner), port(new QSerialPort(this)), thread(new QThread(this)),
+      serialWorker(new SerialWorker(port))
+{
+    // Coarse timers may fire up to 5% early; five seconds should mean what it says.
+    noAnswerTimer.setTimerType(Qt::PreciseTimer);
+    noAnswerTimer.setInterval(NoAnswerMs);
+    noAnswerTimer.setSingleShot(true);
+    connect(&noAnswerTimer, &QTimer::timeout, this, &SerialLine::notAnswered);
+
+    serialWorker->moveToThread(thread);
+    connect(thread, &QThread::started, serialWorker, &SerialWorker::doWork);
+    connect(thread, &QThread::finished, serialWorker, &SerialWorker::stop);
+    connect(serialWorker, &SerialWorker::packetTransmited, this, [this] {
+        noAnswerTimer.start();
+        emit requestSent();
+    });
+    connect(serialWorker, &SerialWorker::receiveEnd, this, [this](const QByteArray &reply) {
+        noAnswerTimer.stop();
+        emit replyReceived(reply);
+    });
+    connect(serialWorker, &SerialWorker::receiveCorrupted, this, [this](const QByteArray &reply) {
+        noAnswerTimer.stop();
+        emit corruptedReplyReceived(reply);
+    });
+    connect(serialWorker, &SerialWorker::styleChanged, this, &SerialLine::styleChanged);
+    connect(serialWorker, &SerialWorker::lineLost, this, &SerialLine::lost);
+    connect(serialWorker, &SerialWorker::portErrorsClosed, this, &SerialLine::errorBoxesClosed);
+}
+
+SerialLine::~SerialLine()
+{
+    close();
+    // The worker may only go once its thread has stopped running its slots.
+    delete serialWorker;
+}
+
+bool SerialLine::open(const QString &portName, QString *whyNot)
+{
+    QString failure;
+    const QString holder = portName.isEmpty() ? QString() : PortOwners::ownerOf(portName);
+    if (portName.isEmpty()) {
+        failure = QStringLiteral("порт не найден");
+    } else if (!holder.isEmpty()) {
+        failure = QStringLiteral("занят: %1").arg(holder);
+    } else {
+        const QSerialPortInfo info(portName);
+        // Pseudo-terminals are never enumerated; those open by the name as given.
+        if (!info.isNull())
+            port->setPort(info);
+        else
+            port->setPortName(portName);
+        LineSettings::apply(*port);
+        port->setReadBufferSize(SerialWorker::MaxReplyBytes);
+        if (!port->open(QIODevice::ReadWrite))
+            failure = openFailure(port->error());
+    }
+    if (!failure.isEmpty()) {
+        if (whyNot)
+            *whyNot = failure;
+        return false;
+    }
+    port->setTextModeEnabled(false);
+    name = portName;
+    ownerKey = PortOwners::claim(portName, owner);
+    thread->start(QThread::InheritPriority);
+    emit opened();
+    return true;
+}
+
+void SerialLine::closePort()
+{
+    port->close();
+}
+
+void SerialLine::close()
+{
+    const bool wasActive = thread->isRunning() || port->isOpen();
+    port->close();
+    thread->quit();
+    thread->wait();
+    if (!ownerKey.isEmpty())
+        PortOwners::release(ownerKey);
+    ownerKey.clear();
+    if (wasActive)
+        emit closed();
+}
+
+bool SerialLine::isOpen() const
+{
+    return port->isOpen();
+}
+
+bool SerialLine::isActive() const
+{
+    return thread->isRunning();
+}
+
+void SerialLine::send(const QByteArray &request)
+{
+    serialWorker->sendPackage(request);
+}
+
+void SerialLine::writeRaw(const QByteArray &bytes)
+{
+    if (!port->isOpen())
+        return;
+    port->write(bytes);
+    port->flush();
+}

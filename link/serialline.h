@@ -1,0 +1,67 @@
+#pragma once
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+class QSerialPort;
+class QThread;
+class SerialWorker;
+
+// One transmitter's line: its port, the worker that frames and assembles, the
+// worker's thread, and the time an answer may take. Everything here runs in
+// the GUI thread but the worker's reception.
+class SerialLine : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int NoAnswerMs = 5000;
+
+    // `owner` names the line to another line of ours that wants its port.
+    explicit SerialLine(const QString &owner, QObject *parent = nullptr);
+    ~SerialLine() override;
+
+    // Opens the port with the line's fixed settings and starts the worker. On
+    // failure nothing is open and `whyNot` says why, in the user's words.
+    bool open(const QString &name, QString *whyNot = nullptr);
+    // Closes the port and waits for the worker's thread, so a quick reopen
+    // finds it stopped.
+    void close();
+    // Only the port: a port whose device has gone storms the event loop with
+    // errors until it is closed.
+    void closePort();
+    bool isOpen() const;
+    // The worker still runs (closePort() leaves it).
+    bool isActive() const;
+    QString portName() const { return name; }
+
+    void send(const QByteArray &request);
+    // Raw bytes as typed, unframed, handed to the line at once.
+    void writeRaw(const QByteArray &bytes);
+    void stopNoAnswerTimer() { noAnswerTimer.stop(); }
+
+    SerialWorker *worker() const { return serialWorker; }
+
+signals:
+    void opened();
+    void closed();
+    void replyReceived(QByteArray reply);
+    void corruptedReplyReceived(QByteArray reply);
+    void styleChanged(QStringList style);
+    void requestSent();
+    void notAnswered();
+    // The device end has gone; `message` is the box the error calls for.
+    void lost(QString message);
+    void errorBoxesClosed();
+
+private:
+    QString owner;
+    QString name;
+    QString ownerKey; // while open
+    QSerialPort *port;
+    QThread *thread;
+    SerialWorker *serialWorker;
+    QTimer noAnswerTimer;
+};
