@@ -3,6 +3,7 @@
 
 #include <QAction>
 #include <QDoubleSpinBox>
+#include <QLabel>
 #include <QMenu>
 #include <QTemporaryDir>
 #include <QTest>
@@ -122,6 +123,61 @@ private slots:
             QCOMPARE(state.correction.measured[2], 50.0625f);
             QVERIFY(state.correction.enabled);
         }
+    }
+
+    // What is written is what the user chose: a mismatch is found again on a
+    // retry, and a read in between does not take the file's place.
+    void theReferenceIsWhatTheUserChose_data()
+    {
+        QTest::addColumn<bool>("readFirst");
+        QTest::newRow("retry after a mismatch") << false;
+        QTest::newRow("read before writing") << true;
+    }
+
+    void theReferenceIsWhatTheUserChose()
+    {
+        QFETCH(bool, readFirst);
+        auto *label = rig->find<QLabel>("referenceLabel");
+        QCOMPARE(label->text(), QStringLiteral("Эталон: example-config.json"));
+        rig->find<QDoubleSpinBox>("UpperRange")->setValue(149.75);
+        QCOMPARE(label->text(), QStringLiteral("Эталон: example-config.json, изменён"));
+        veltra::sim::Faults faults;
+        faults.roundUpperRange = true;
+        rig->sim().setFaults(faults);
+        const QString mismatch = "Прочитано не то, что записано (отправлено → прочитано):\n"
+                                 "Верхний предел диапазона: 149.750 → 150.000\nПрибор № 1.";
+        for (int attempt = 0; attempt < 2; ++attempt) {
+            if (readFirst) {
+                rig->click("buttonReadProbeType");
+                QVERIFY(rig->waitForReplies(1));
+                rig->settle();
+            }
+            rig->clearLine();
+            TestSupport::ModalWatcher watcher;
+            action()->trigger();
+            QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes().size(), 1, 8000);
+            QCOMPARE(watcher.boxes().first().text, mismatch);
+            QCOMPARE(requestsSeen(), QStringLiteral("0/3 1/1 1/4 0/1 0/4"));
+            rig->settle();
+        }
+        // The device's answer is shown, and the reference stays.
+        QCOMPARE(rig->find<QDoubleSpinBox>("UpperRange")->value(), 150.0);
+        QCOMPARE(label->text(), QStringLiteral("Эталон: example-config.json, изменён"));
+        rig->find<QAction>("referenceFromWindow")->trigger();
+        QCOMPARE(label->text(), QStringLiteral("Эталон: окно"));
+    }
+
+    void withoutAReferenceNothingIsWritten()
+    {
+        rig = std::make_unique<SimWindow>();
+        QVERIFY(rig->connectWindow());
+        QCOMPARE(rig->find<QLabel>("referenceLabel")->text(), QStringLiteral("Эталон не задан"));
+        rig->clearLine();
+        const TestSupport::ModalBox box = TestSupport::closeNextModal([&] { action()->trigger(); });
+        QCOMPARE(box.title, QStringLiteral("Записать и проверить"));
+        QVERIFY(box.text.startsWith(QStringLiteral("Ничего не записано: эталон не задан.")));
+        rig->settle();
+        QCOMPARE(rig->lineBytes(), QByteArray());
     }
 
     // A run's record must not mix two configurations.
