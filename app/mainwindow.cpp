@@ -120,10 +120,10 @@ MainWindow::~MainWindow()
 {
     session->endRun(RunEnd::WindowClosed);
     // The session goes first: nothing it says on its way out reaches a window half gone.
+    // The worker shows traffic in the manual packet window's boxes until it has stopped.
     session->disconnect(this);
-    debugWindow->disconnect(this);
-    delete debugWindow;
     delete session;
+    delete debugWindow;
     delete ui;
 }
 

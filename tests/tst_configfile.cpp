@@ -2,6 +2,7 @@
 
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QtEndian>
 #include <QtTest>
 
 // Configuration files without a window, on the example export (a three-wire
@@ -18,6 +19,22 @@ QByteArray example(const char *from = "", const char *to = "")
     return file.readAll().replace(from, to);
 }
 
+// A ProbeType reply's data: a three-wire RTD, code 12, the range, buffer 4,
+// compensation on, hysteresis 0.5.
+QByteArray probeData(float lower, float upper)
+{
+    QByteArray data = QByteArray::fromHex("030C");
+    for (float value : {lower, upper}) {
+        char bytes[4];
+        qToLittleEndian(value, bytes);
+        data.append(bytes, 4);
+    }
+    data.append(char(4)).append(char(1));
+    char hysteresis[4];
+    qToLittleEndian(0.5f, hysteresis);
+    return data.append(hysteresis, 4);
+}
+
 } // namespace
 
 class ConfigFileTest : public QObject
@@ -32,6 +49,35 @@ private slots:
         // Every field read is written back as it was.
         QCOMPARE(QJsonDocument::fromJson(ConfigFile::toJson(*first.config)),
                  QJsonDocument::fromJson(example()));
+    }
+
+    // An export holds what the device said, even where no box could show it,
+    // and only the groups that came whole: a write's answer without data is no read.
+    void anExportHoldsWhatWasReadAsRead_data()
+    {
+        QTest::addColumn<float>("lower");
+        QTest::addColumn<QStringList>("outside");
+        QTest::newRow("within the type's limits") << -50.0f << QStringList();
+        QTest::newRow("below them") << -300.0f << QStringList{QStringLiteral("«range.lower»")};
+    }
+
+    void anExportHoldsWhatWasReadAsRead()
+    {
+        QFETCH(float, lower);
+        QFETCH(QStringList, outside);
+        DeviceRecord record;
+        record.take(Device::Command::ProbeType, probeData(lower, 150));
+        record.take(Device::Command::RefAndMeas, QByteArray(2, '\0'));
+        record.take(Device::Command::ADC, QByteArray(7, '\1'));
+        const DeviceConfig c = ConfigFile::fromRecord(record, QDateTime::currentDateTime());
+        QCOMPARE(c.notRead, (QList<quint8>{Device::Command::RefAndMeas, Device::Command::DeviceInfo,
+                                           Device::Command::ADC, Device::Command::CJ}));
+        QCOMPARE(c.kindIndex, 3);
+        QCOMPARE(c.typeName, QStringLiteral("ТС-100П 385"));
+        QCOMPARE(c.probe.lower, double(lower));
+        QCOMPARE(c.probe.upper, 150.0);
+        QCOMPARE(c.probe.hysteresis, 0.5);
+        QCOMPARE(ConfigFile::outsideLimits(c, limits), outside);
     }
 
     void refusedFilesSayWhy_data()
