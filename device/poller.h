@@ -29,7 +29,6 @@ public:
     bool isPolling() const { return pollTimer.isActive(); }
     void startRun();
     void stopRun();
-    bool isRunPolling() const { return runTimer.isActive(); }
     void stopAll();
 
     // The read, now or as soon as the line is free; nothing while the port is closed.

@@ -19,7 +19,6 @@ public:
 
     void begin(const QString &port);
     void end();
-    bool isWaiting() const { return tries.isActive(); }
     QString port() const { return waitedPort; }
 
 signals:

@@ -13,10 +13,6 @@ QHash<QString, QString> &owners()
     return table;
 }
 
-} // namespace
-
-namespace PortOwners {
-
 QString keyOf(const QString &portName)
 {
     const QSerialPortInfo info(portName);
@@ -27,6 +23,10 @@ QString keyOf(const QString &portName)
     // Windows' COM names are no files, and their case does not matter.
     return location.toUpper();
 }
+
+} // namespace
+
+namespace PortOwners {
 
 QString ownerOf(const QString &portName)
 {

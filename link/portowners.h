@@ -8,7 +8,6 @@
 // since links (and a name given two ways) may point at the same port.
 namespace PortOwners {
 
-QString keyOf(const QString &portName);
 // The owner that holds the port, or empty when none of ours does.
 QString ownerOf(const QString &portName);
 // Returns the key to release it by: a port that has vanished has no canonical path.

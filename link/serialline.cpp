@@ -104,15 +104,12 @@ void SerialLine::closePort()
 
 void SerialLine::close()
 {
-    const bool wasActive = thread->isRunning() || port->isOpen();
     port->close();
     thread->quit();
     thread->wait();
     if (!ownerKey.isEmpty())
         PortOwners::release(ownerKey);
     ownerKey.clear();
-    if (wasActive)
-        emit closed();
 }
 
 bool SerialLine::isOpen() const

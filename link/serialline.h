@@ -46,7 +46,6 @@ public:
 
 signals:
     void opened();
-    void closed();
     void replyReceived(QByteArray reply);
     void corruptedReplyReceived(QByteArray reply);
     void styleChanged(QStringList style);
