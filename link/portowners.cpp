@@ -28,16 +28,14 @@ QString keyOf(const QString &portName)
 
 namespace PortOwners {
 
-QString ownerOf(const QString &portName)
+bool claim(const QString &portName, const QString &owner, QString *key, QString *holder)
 {
-    return owners().value(keyOf(portName));
-}
-
-QString claim(const QString &portName, const QString &owner)
-{
-    const QString key = keyOf(portName);
-    owners().insert(key, owner);
-    return key;
+    *key = keyOf(portName);
+    *holder = owners().value(*key);
+    if (!holder->isEmpty() && *holder != owner)
+        return false;
+    owners().insert(*key, owner);
+    return true;
 }
 
 void release(const QString &key)

@@ -8,10 +8,10 @@
 // since links (and a name given two ways) may point at the same port.
 namespace PortOwners {
 
-// The owner that holds the port, or empty when none of ours does.
-QString ownerOf(const QString &portName);
-// Returns the key to release it by: a port that has vanished has no canonical path.
-QString claim(const QString &portName, const QString &owner);
+// Claims the port for `owner`, or keeps its claim. False when another line
+// of ours holds it, with its owner in `holder`. `key` is what to release it
+// by: a port that has vanished has no canonical path.
+bool claim(const QString &portName, const QString &owner, QString *key, QString *holder);
 void release(const QString &key);
 
 } // namespace PortOwners

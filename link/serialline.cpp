@@ -67,10 +67,11 @@ SerialLine::~SerialLine()
 bool SerialLine::open(const QString &portName, QString *whyNot)
 {
     QString failure;
-    const QString holder = portName.isEmpty() ? QString() : PortOwners::ownerOf(portName);
+    QString key;
+    QString holder;
     if (portName.isEmpty()) {
         failure = QStringLiteral("порт не найден");
-    } else if (!holder.isEmpty()) {
+    } else if (!PortOwners::claim(portName, owner, &key, &holder)) {
         failure = QStringLiteral("занят: %1").arg(holder);
     } else {
         const QSerialPortInfo info(portName);
@@ -81,8 +82,11 @@ bool SerialLine::open(const QString &portName, QString *whyNot)
             port->setPortName(portName);
         LineSettings::apply(*port);
         port->setReadBufferSize(SerialWorker::MaxReplyBytes);
-        if (!port->open(QIODevice::ReadWrite))
+        if (!port->open(QIODevice::ReadWrite)) {
             failure = openFailure(port->error());
+            if (key != ownerKey)
+                PortOwners::release(key);
+        }
     }
     if (!failure.isEmpty()) {
         if (whyNot)
@@ -91,7 +95,9 @@ bool SerialLine::open(const QString &portName, QString *whyNot)
     }
     port->setTextModeEnabled(false);
     name = portName;
-    ownerKey = PortOwners::claim(portName, owner);
+    if (key != ownerKey)
+        releaseClaim();
+    ownerKey = key;
     thread->start(QThread::InheritPriority);
     emit opened();
     return true;
@@ -102,11 +108,17 @@ void SerialLine::closePort()
     port->close();
 }
 
-void SerialLine::close()
+void SerialLine::close(bool keepClaim)
 {
     port->close();
     thread->quit();
     thread->wait();
+    if (!keepClaim)
+        releaseClaim();
+}
+
+void SerialLine::releaseClaim()
+{
     if (!ownerKey.isEmpty())
         PortOwners::release(ownerKey);
     ownerKey.clear();

@@ -27,8 +27,10 @@ public:
     // failure nothing is open and `whyNot` says why, in the user's words.
     bool open(const QString &name, QString *whyNot = nullptr);
     // Closes the port and waits for the worker's thread, so a quick reopen
-    // finds it stopped.
-    void close();
+    // finds it stopped. A line waited for keeps its claim on the port, so that
+    // no other line of ours takes it meanwhile.
+    void close(bool keepClaim = false);
+    void releaseClaim();
     // Only the port: a port whose device has gone storms the event loop with
     // errors until it is closed.
     void closePort();
@@ -36,6 +38,7 @@ public:
     // The worker still runs (closePort() leaves it).
     bool isActive() const;
     QString portName() const { return name; }
+    QString ownerName() const { return owner; }
 
     void send(const QByteArray &request);
     // Raw bytes as typed, unframed, handed to the line at once.
@@ -58,7 +61,7 @@ signals:
 private:
     QString owner;
     QString name;
-    QString ownerKey; // while open
+    QString ownerKey; // while open, or waited for
     QSerialPort *port;
     QThread *thread;
     SerialWorker *serialWorker;

@@ -72,7 +72,11 @@ void DeviceSession::setLineWaitIntervals(int reopenEveryMs, int giveUpAfterMs)
 
 bool DeviceSession::connectTo(const QString &port, QString *whyNot)
 {
-    poller->stopAll();
+    if (holdsPort()) {
+        if (whyNot)
+            *whyNot = QStringLiteral("занят: %1").arg(serialLine->ownerName());
+        return false;
+    }
     if (!serialLine->open(port, whyNot))
         return false;
     // Whatever a view shows, nothing has been read from this device yet.
@@ -120,9 +124,9 @@ QString DeviceSession::portName() const
 }
 
 // Closes the port and waits for the worker; what belonged to the connection goes.
-void DeviceSession::releaseLine()
+void DeviceSession::releaseLine(bool keepClaim)
 {
-    serialLine->close();
+    serialLine->close(keepClaim);
     // Replies held back by an open box came from the connection that just ended.
     deferredReplies.clear();
     poller->forget();
@@ -175,7 +179,7 @@ void DeviceSession::waitForLine(const QString &port)
     verifyTimer.stop();
     if (deviceRecord.info)
         serialBeforeLoss = deviceRecord.info->serialNumber;
-    releaseLine();
+    releaseLine(true);
     lineState = LineState::Waiting;
     lineWait->begin(port);
     emit indicator(QStringLiteral("orange"), QStringLiteral("RECONNECT"));
@@ -247,6 +251,7 @@ void DeviceSession::abandonLineWait()
     verifyTimer.stop();
     serialBeforeLoss.reset();
     if (was == LineState::Waiting) {
+        serialLine->releaseClaim();
         emit indicator(QStringLiteral("red"), QStringLiteral("NO LINE"));
         emit lineNotice(QStringLiteral("Связь потеряна: порт %1. Испытание остановлено, файл %2.")
                             .arg(lineWait->port(), testRun->shownFileName()));

@@ -130,7 +130,7 @@ private:
 
     void setUpLine();
     void lineOpened();
-    void releaseLine();
+    void releaseLine(bool keepClaim = false);
     void lineLost(const QString &message);
     void waitForLine(const QString &port);
     void tryReopen(const QString &port);
