@@ -370,9 +370,11 @@ private slots:
         const long growth = TestSupport::residentKilobytes() - rssBefore;
         qInfo("flood: longest gap of a 10 ms timer %lld ms, memory growth %ld kB", maxGap, growth);
 #ifndef VELTRA_SANITIZED
+        // A sanitizer slows every step and holds freed memory back in quarantine:
+        // there these would measure the sanitizer, not the window.
         QVERIFY(maxGap < 100);
-#endif
         QVERIFY(growth < 30 * 1024);
+#endif
         // However many slices carried an error code, a polling session opens one box.
         QVERIFY(watcher.boxes().size() <= 1);
         rig->sim().setFaults({});

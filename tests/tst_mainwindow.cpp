@@ -262,8 +262,13 @@ private slots:
         elapsed.start();
         bool fired = false;
         QTimer::singleShot(100, [&] { fired = true; });
-        QTRY_VERIFY_WITH_TIMEOUT(fired, 1000);
+        // A starved loop never fires it; how soon it fires is judged in the plain
+        // build only, where it measures the window rather than a sanitizer on a
+        // busy machine.
+        QTRY_VERIFY_WITH_TIMEOUT(fired, 5000);
+#ifndef VELTRA_SANITIZED
         QVERIFY(elapsed.elapsed() < 600);
+#endif
         QTest::qWait(300);
         QVERIFY(boxes.boxes().isEmpty());
         QTest::mouseClick(connectButton, Qt::LeftButton);
