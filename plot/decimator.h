@@ -29,7 +29,6 @@ public:
     QVector<QPointF> points(int series) const;
 
     int bucketCount() const { return int(buckets.size()); }
-    qint64 rowsPerBucket() const { return bucketRows; }
 
 private:
     struct Extreme

@@ -1,5 +1,6 @@
 #include "device/replies.h"
 #include "link/framecodec.h"
+#include "support/linktoline.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
 #include "testlog/runevents.h"
@@ -220,16 +221,26 @@ private slots:
     {
         QFETCH(bool, hangUp);
         QFETCH(QStringList, boxes);
+        // Connected by a name the test owns, which leads nowhere once the line
+        // has gone: the closed pseudo-terminal's number may be another test's.
+        TestSupport::LinkToLine line;
+        rig->disconnectWindow();
+        QVERIFY(line.pointAt(QString::fromStdString(rig->sim().devicePath())));
+        rig->window().addPort(line.path());
+        rig->click("buttonConnect");
+        QVERIFY(rig->isConnected());
         // Polling, not a run: a run waits for its line instead (tst_testrun).
         rig->click("startButton");
         QTRY_VERIFY(rig->find<QDoubleSpinBox>("Iout")->value() > 0);
         TestSupport::ModalWatcher watcher;
         const double cpuBefore = cpuSeconds();
-        if (hangUp)
+        if (hangUp) {
             rig->sim().hangUp();
-        else
+            QVERIFY(line.cut());
+        } else {
             emit rig->window().findChild<QSerialPort *>()->errorOccurred(
                 QSerialPort::ResourceError);
+        }
         QTest::qWait(10000);
         const double cpu = cpuSeconds() - cpuBefore;
         qInfo("CPU time over the 10 s after the line went: %.3f s", cpu);
@@ -244,9 +255,10 @@ private slots:
         // Said where the user looks: the indicator and the status bar.
         QCOMPARE(status(), QStringLiteral("NO LINE"));
         QCOMPARE(rig->find<QLabel>("lineNotice")->text(),
-                 QStringLiteral("Связь потеряна: порт %1.")
-                     .arg(QString::fromStdString(rig->sim().devicePath())));
-        // A new simulator on a new pty, and everything works again.
+                 QStringLiteral("Связь потеряна: порт %1.").arg(line.path()));
+        // A new simulator on a new pty, and everything works again. The old
+        // one closes here, if it has not already.
+        QVERIFY(line.cut());
         QVERIFY(rig->sim().openPty());
         rig->sim().start();
         QVERIFY(rig->connectWindow());
@@ -358,9 +370,11 @@ private slots:
         const long growth = TestSupport::residentKilobytes() - rssBefore;
         qInfo("flood: longest gap of a 10 ms timer %lld ms, memory growth %ld kB", maxGap, growth);
 #ifndef VELTRA_SANITIZED
+        // A sanitizer slows every step and holds freed memory back in quarantine:
+        // there these would measure the sanitizer, not the window.
         QVERIFY(maxGap < 100);
-#endif
         QVERIFY(growth < 30 * 1024);
+#endif
         // However many slices carried an error code, a polling session opens one box.
         QVERIFY(watcher.boxes().size() <= 1);
         rig->sim().setFaults({});

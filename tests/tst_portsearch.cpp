@@ -1,3 +1,4 @@
+#include "support/linktoline.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
 
@@ -38,8 +39,10 @@ class PortSearchTest : public QObject
         return terminals;
     }
 
-    // A simulator in the port list that misbehaves as `fault` says.
-    QString addDecoy(bool Faults::*fault)
+    // A simulator in the port list that misbehaves as `fault` says, listed by
+    // its pseudo-terminal's name or, given `line`, by that link to it. Returns
+    // the name listed.
+    QString addDecoy(bool Faults::*fault, TestSupport::LinkToLine *line = nullptr)
     {
         decoys.push_back(std::make_unique<Simulator>());
         Faults faults;
@@ -47,8 +50,14 @@ class PortSearchTest : public QObject
         decoys.back()->setFaults(faults);
         if (decoys.back()->openPty())
             decoys.back()->start();
-        rig->window().addPort(QString::fromStdString(decoys.back()->devicePath()));
-        return QString::fromStdString(decoys.back()->devicePath());
+        QString name = QString::fromStdString(decoys.back()->devicePath());
+        if (line) {
+            if (!line->pointAt(name))
+                return QString();
+            name = line->path();
+        }
+        rig->window().addPort(name);
+        return name;
     }
 
     // The result box's text; empty without one. The box runs its own event
@@ -111,7 +120,11 @@ private slots:
     {
         const QString quiet = addDecoy(&Faults::noAnswer);
         const QString foreign = addDecoy(&Faults::rejectedType);
-        const QString vanishing = addDecoy(&Faults::noAnswer);
+        // Listed by a name the test owns: once the port has gone, its number may
+        // be another test's, and the name must lead nowhere.
+        TestSupport::LinkToLine vanishingLine;
+        const QString vanishing = addDecoy(&Faults::noAnswer, &vanishingLine);
+        QVERIFY(!vanishing.isEmpty());
         QFile(scratch.filePath("plain")).open(QIODevice::WriteOnly);
         for (const char *name : {"plain", "missing"})
             rig->window().addPort(scratch.filePath(name));
@@ -120,6 +133,7 @@ private slots:
         connect(&pull, &QTimer::timeout, this, [&] {
             if (!decoys.at(2)->requests().empty()) {
                 decoys.at(2)->hangUp();
+                vanishingLine.cut();
                 pull.stop();
             }
         });

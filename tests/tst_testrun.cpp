@@ -1,3 +1,4 @@
+#include "support/linktoline.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
 #include "testlog/csvformat.h"
@@ -676,13 +677,10 @@ void TestRunTest::aRunWaitsForItsLine_data()
 void TestRunTest::aRunWaitsForItsLine()
 {
     QFETCH(int, serialBack);
-    const QString link = workDir->filePath("line");
-    const auto pointLinkAtTheSimulator = [&] {
-        QFile::remove(link);
-        QVERIFY(QFile::link(QString::fromStdString(rig->sim().devicePath()), link));
-    };
+    TestSupport::LinkToLine line;
+    const QString link = line.path();
     rig->disconnectWindow();
-    pointLinkAtTheSimulator();
+    QVERIFY(line.pointAt(QString::fromStdString(rig->sim().devicePath())));
     rig->window().addPort(link);
     rig->click("buttonConnect");
     rig->click("buttonReadDeviceInfo");
@@ -694,7 +692,7 @@ void TestRunTest::aRunWaitsForItsLine()
     rig->sim().hangUp();
     // Gone for good until the link points at a line again: the number of the
     // closed pseudo-terminal may meanwhile be another test's.
-    QFile::remove(link);
+    QVERIFY(line.cut());
     auto *status = rig->window().statusBar()->findChild<QLabel *>();
     QTRY_COMPARE(status->text(), QStringLiteral("RECONNECT"));
     QVERIFY(button("pushButtonStopTesting")->isEnabled());
@@ -706,7 +704,7 @@ void TestRunTest::aRunWaitsForItsLine()
     rig->sim().setState(state);
     QVERIFY(rig->sim().openPty());
     rig->sim().start();
-    pointLinkAtTheSimulator();
+    QVERIFY(line.pointAt(QString::fromStdString(rig->sim().devicePath())));
 
     const QString file = QDir(workDir->path()).filePath(csvFiles().value(0));
     if (serialBack == 1) {

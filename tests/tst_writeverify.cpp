@@ -1,3 +1,4 @@
+#include "support/linktoline.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
 
@@ -83,6 +84,17 @@ private slots:
         QFETCH(bool, lineLost);
         QFETCH(QString, requests);
         QFETCH(QString, text);
+        // A line that goes is connected by a name the test owns, which leads
+        // nowhere once the line has gone: the closed pseudo-terminal's number
+        // may be another test's.
+        TestSupport::LinkToLine line;
+        if (lineLost) {
+            rig->disconnectWindow();
+            QVERIFY(line.pointAt(QString::fromStdString(rig->sim().devicePath())));
+            rig->window().addPort(line.path());
+            rig->click("buttonConnect");
+            QVERIFY(rig->isConnected());
+        }
         rig->find<QDoubleSpinBox>("LowerRange")->setValue(lower);
         rig->find<QDoubleSpinBox>("UpperRange")->setValue(upper);
         veltra::sim::Faults faults;
@@ -99,6 +111,7 @@ private slots:
             rig->sim().setFaults(faults);
             QTRY_COMPARE(rig->sim().requests().size(), size_t(2));
             rig->sim().hangUp();
+            QVERIFY(line.cut());
         }
         const auto outcomeBoxes = [&] {
             QList<TestSupport::ModalBox> found;
