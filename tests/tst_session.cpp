@@ -1,6 +1,7 @@
 #include "device/requests.h"
 #include "session/devicesession.h"
 #include "sim/simulator.h"
+#include "support/linktoline.h"
 #include "support/testsupport.h"
 #include "testlog/csvformat.h"
 #include "testlog/runevents.h"
@@ -61,7 +62,8 @@ private slots:
         dir = std::make_unique<QTemporaryDir>();
         QVERIFY(dir->isValid());
         session->setRunDirectory(dir->path());
-        link = dir->filePath(QStringLiteral("line"));
+        line = std::make_unique<TestSupport::LinkToLine>();
+        link = line->path();
         absent = dir->filePath(QStringLiteral("absent"));
         sim = startSimulator(1);
         QVERIFY(sim);
@@ -254,8 +256,7 @@ private:
     // pty's number may be another test's at once, so it is never opened again.
     void pointLink(const QString &target)
     {
-        QFile::remove(link);
-        QVERIFY(QFile::link(target, link));
+        QVERIFY(target == absent ? line->cut() : line->pointAt(target));
     }
     std::optional<qint32> readSerial()
     {
@@ -289,6 +290,7 @@ private:
     }
 
     std::unique_ptr<QTemporaryDir> dir;
+    std::unique_ptr<TestSupport::LinkToLine> line;
     QString link, absent;
     std::unique_ptr<Simulator> sim, simBack;
     std::unique_ptr<DeviceSession> session;
