@@ -193,6 +193,17 @@ private slots:
         QCOMPARE(rig->lineBytes(), QByteArray());
     }
 
+    // What is being written must not change under it.
+    void noFileLoadsWhileItRuns()
+    {
+        TestSupport::ModalWatcher watcher;
+        action()->trigger();
+        QVERIFY(!rig->window().loadConfigFile(VELTRA_DOCS_DIR "/example-config.json"));
+        QTRY_COMPARE_WITH_TIMEOUT(watcher.boxes().size(), 2, 8000);
+        QCOMPARE(watcher.boxes().first().title, QStringLiteral("Загрузка конфигурации"));
+        QCOMPARE(watcher.boxes().last().text, QStringLiteral("Записано и проверено.\nПрибор № 1."));
+    }
+
     // A run's record must not mix two configurations.
     void offWhileATestRunIsOn()
     {
