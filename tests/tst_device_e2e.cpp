@@ -488,9 +488,12 @@ void DeviceEndToEndTest::fixedCurrentShowsInTheLiveValues()
     rig->settle();
 
     // The periodic read of the live values puts them into the Data tab boxes.
+    // It waits while an answer may still be on its way, so it goes once the
+    // write's answer is in (queued after it, on a slow machine).
+    QTRY_COMPARE(statusLabel()->text(), QStringLiteral("SUCCESS"));
     rig->clearLine();
-    QVERIFY(QMetaObject::invokeMethod(&rig->window(), "runCommandOne"));
-    QVERIFY(rig->waitForReplies(1));
+    QVERIFY(QMetaObject::invokeMethod(&rig->window(), "runCommandOne", Qt::QueuedConnection));
+    QVERIFY(rig->waitForReplies(1, 8000));
     QCOMPARE(rig->lineBytes().toHex(' '), framesOf(hex("00 00")).toHex(' '));
     QTRY_COMPARE(spin("Iout")->value(), 12.5);
     // A three-wire Pt100 near room temperature, correction off.
@@ -545,10 +548,10 @@ void DeviceEndToEndTest::eepromSaveClearAndRestore()
     QStringList titles;
     for (const TestSupport::ModalBox &box : boxes.boxes())
         titles << box.title;
-    QCOMPARE(titles, QStringList({"Сохранить как заводские настройки",
-                                  "Сохранить как заводские настройки", "Сбросить настройки",
-                                  "Сбросить настройки", "Сбросить до заводских настроек",
-                                  "Сбросить до заводских настроек"}));
+    QCOMPARE(titles,
+             QStringList({"Сохранить как заводские настройки", "Сохранить как заводские настройки",
+                          "Сбросить настройки", "Сбросить настройки",
+                          "Сбросить до заводских настроек", "Сбросить до заводских настроек"}));
 }
 
 void DeviceEndToEndTest::errorCodeShowsBoxThenDecodes_data()
