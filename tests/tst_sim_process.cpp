@@ -143,8 +143,12 @@ void ProcessTest::faultFlagsReachTheLine()
         const milliseconds quiet(pauseAbove > 0 ? 1500 : 200);
         const auto chunks = client.receive(quiet, milliseconds(3000));
         QCOMPARE(shown(joinChunks(chunks)), shown(expected));
+#ifndef VELTRA_SANITIZED
+        // The pause as this client sees it: a slow sanitized thread on a busy
+        // machine that reads or writes the first half late shortens it.
         if (pauseAbove > 0)
             QVERIFY(longestPause(chunks) > milliseconds(pauseAbove));
+#endif
     }
     QVERIFY(stopsCleanly(process));
 }
