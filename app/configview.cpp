@@ -179,5 +179,6 @@ void MainWindow::applyConfig(const DeviceConfig &c)
     ui->CompensationCheckBox->setChecked(c.probe.compensation);
     ui->Hyst->setValue(c.probe.hysteresis);
     showCorrectionPoints(c.correction);
+    chosenGroups << Device::Command::ProbeType << Device::Command::RefAndMeas;
     --fillingControls;
 }

@@ -20,12 +20,65 @@ void MainWindow::on_buttonReadProbeType_clicked()
     session->sendUserRequest(Device::readRequest(Device::Command::ProbeType));
 }
 
+// A control the user changes makes its group the user's choice, and the
+// settings and correction points what write-and-verify writes; filling it from
+// the device or a file does neither.
+void MainWindow::watchUserEdits()
+{
+    const auto chosen = [this](quint8 command) {
+        return [this, command] {
+            if (fillingControls > 0)
+                return;
+            chosenGroups << command;
+            if (command == Device::Command::ProbeType || command == Device::Command::RefAndMeas)
+                userEdited();
+        };
+    };
+    const auto settings = chosen(Device::Command::ProbeType);
+    for (QDoubleSpinBox *box : {ui->LowerRange, ui->UpperRange, ui->Hyst})
+        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this, settings);
+    connect(ui->dempBuffSize, qOverload<int>(&QSpinBox::valueChanged), this, settings);
+    for (QComboBox *list : {ui->comboGradType, ui->comboGradName})
+        connect(list, qOverload<int>(&QComboBox::currentIndexChanged), this, settings);
+    connect(ui->CompensationCheckBox, &QCheckBox::toggled, this, settings);
+    const auto correction = chosen(Device::Command::RefAndMeas);
+    for (QDoubleSpinBox *box : correctionBoxes())
+        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this, correction);
+    connect(ui->CorrectionCheckBox, &QCheckBox::toggled, this, correction);
+    for (QDoubleSpinBox *box : {ui->ADC_FSR, ui->ADC_OCR})
+        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+                chosen(Device::Command::ADC));
+    for (QDoubleSpinBox *box : {ui->CJ_FSR, ui->CJ_OCR})
+        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this,
+                chosen(Device::Command::CJ));
+    const auto production = chosen(Device::Command::DeviceInfo);
+    connect(ui->Number, qOverload<int>(&QSpinBox::valueChanged), this, production);
+    connect(ui->CurrentDate, &QDateEdit::dateChanged, this, production);
+}
+
+// A group neither read from this device nor chosen by the user holds whatever
+// the window happened to show: writing it over the device's asks first.
+bool MainWindow::mayWriteShown(quint8 command)
+{
+    if (session->record().hasRead(command) || chosenGroups.contains(command))
+        return true;
+    return askYesNo(QStringLiteral("Запись"),
+                    QStringLiteral("Значения не считаны с прибора. Записать то, что показано?"));
+}
+
 void MainWindow::on_buttonWriteProbeType_clicked()
 {
     // Voltage cannot be written, and neither can "no kind" after a device
     // reported one this program does not know.
-    if (catalogue.encode(ui->comboGradType->currentIndex(), ui->comboGradName->currentIndex()))
-        session->sendUserRequest(Device::writeProbeType(shownProbeType()));
+    if (!catalogue.encode(ui->comboGradType->currentIndex(), ui->comboGradName->currentIndex()))
+        return;
+    const Device::ProbeTypeSettings settings = shownProbeType();
+    if (const std::optional<QString> refusal = Device::rangeRefusal(settings)) {
+        showInformation(QStringLiteral("Запись настроек"), *refusal);
+        return;
+    }
+    if (mayWriteShown(Device::Command::ProbeType))
+        session->sendUserRequest(Device::writeProbeType(settings));
 }
 
 Device::ProbeTypeSettings MainWindow::shownProbeType() const
@@ -70,7 +123,8 @@ void MainWindow::on_buttonReadADC_clicked()
 
 void MainWindow::on_buttonWriteADC_clicked()
 {
-    session->sendUserRequest(Device::writeADC({ui->ADC_FSR->value(), ui->ADC_OCR->value()}));
+    if (mayWriteShown(Device::Command::ADC))
+        session->sendUserRequest(Device::writeADC({ui->ADC_FSR->value(), ui->ADC_OCR->value()}));
 }
 
 void MainWindow::on_buttonReadDeviceInfo_clicked()
@@ -80,7 +134,9 @@ void MainWindow::on_buttonReadDeviceInfo_clicked()
 
 void MainWindow::on_buttonWriteDeviceInfo_clicked()
 {
-    session->sendUserRequest(Device::writeDeviceInfo(ui->CurrentDate->date(), ui->Number->value()));
+    if (mayWriteShown(Device::Command::DeviceInfo))
+        session->sendUserRequest(
+            Device::writeDeviceInfo(ui->CurrentDate->date(), ui->Number->value()));
 }
 
 void MainWindow::on_buttonClearEEPROM_clicked()
@@ -118,7 +174,8 @@ void MainWindow::on_buttonReadRefAndMeas_clicked()
 
 void MainWindow::on_buttonWriteRefAndMeas_clicked()
 {
-    session->sendUserRequest(Device::writeRefAndMeas(shownCorrectionPoints()));
+    if (mayWriteShown(Device::Command::RefAndMeas))
+        session->sendUserRequest(Device::writeRefAndMeas(shownCorrectionPoints()));
 }
 
 void MainWindow::on_buttonReadCJ_clicked()
@@ -128,7 +185,8 @@ void MainWindow::on_buttonReadCJ_clicked()
 
 void MainWindow::on_buttonWriteCJ_clicked()
 {
-    session->sendUserRequest(Device::writeCJ({ui->CJ_FSR->value(), ui->CJ_OCR->value()}));
+    if (mayWriteShown(Device::Command::CJ))
+        session->sendUserRequest(Device::writeCJ({ui->CJ_FSR->value(), ui->CJ_OCR->value()}));
 }
 
 // The five reference boxes, then the five measured ones.

@@ -25,9 +25,9 @@ std::array<QDoubleSpinBox *, 5> MainWindow::liveValueBoxes() const
     return {ui->preValue, ui->correctedValue, ui->tempADC, ui->tempTMP, ui->Iout};
 }
 
-void MainWindow::showLiveValues(const QList<double> &values)
+void MainWindow::showLiveValues(const QList<double> &values, const QDateTime &receivedAt)
 {
-    liveValuesShownAt = QDateTime::currentDateTime();
+    liveValuesShownAt = receivedAt;
     updateLiveValuesState();
     const std::array<QDoubleSpinBox *, 5> boxes = liveValueBoxes();
     for (std::size_t i = 0; i < boxes.size(); ++i)
@@ -53,16 +53,20 @@ void MainWindow::showProbeType(const Device::ProbeTypeReply &probe)
     ui->CompensationCheckBox->setChecked(probe.compensation);
     if (probe.hysteresis)
         setNumber(ui->Hyst, *probe.hysteresis);
+    chosenGroups.remove(Device::Command::ProbeType);
     --fillingControls;
 }
 
 void MainWindow::showDeviceInfo(const Device::DeviceInfoReply &info)
 {
+    ++fillingControls;
     const QDate date = info.date();
     if (date.isValid())
         ui->CurrentDate->setDate(date);
     ui->Number->setValue(info.serialNumber);
     ui->firmwareVersion->setText(info.firmware);
+    chosenGroups.remove(Device::Command::DeviceInfo);
+    --fillingControls;
 }
 
 void MainWindow::showCorrectionPoints(const Device::CorrectionPoints &points)
@@ -74,12 +78,16 @@ void MainWindow::showCorrectionPoints(const Device::CorrectionPoints &points)
         setNumber(boxes[i + 5], points.measured[i]);
     }
     ui->CorrectionCheckBox->setChecked(points.enabled);
+    chosenGroups.remove(Device::Command::RefAndMeas);
     --fillingControls;
 }
 
 void MainWindow::showConstants(quint8 command, const Device::ConverterConstants &constants)
 {
+    ++fillingControls;
     const bool adc = command == Device::Command::ADC;
     setNumber(adc ? ui->ADC_FSR : ui->CJ_FSR, constants.fsr);
     setNumber(adc ? ui->ADC_OCR : ui->CJ_OCR, constants.ocr);
+    chosenGroups.remove(command);
+    --fillingControls;
 }

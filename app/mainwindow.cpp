@@ -29,9 +29,9 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     setUpStatusBar();
     setUpTableHeader();
     updateLiveValuesState();
+    ui->CurrentDate->setDate(QDate::currentDate());
     watchUserEdits();
     ui->tabWidget->setCurrentIndex(0);
-    ui->CurrentDate->setDate(QDate::currentDate());
 }
 
 void MainWindow::setUpSession()
@@ -49,6 +49,7 @@ void MainWindow::setUpSession()
         changeControlsEnabled();
         showDeviceIdentity();
         updateWriteAndVerifyEnabled();
+        updateLiveValuesState();
     });
     connect(s, &DeviceSession::identityChanged, this, &MainWindow::showDeviceIdentity);
     connect(s, &DeviceSession::styleChanged, this, &MainWindow::changeStatusLabel);
@@ -62,12 +63,14 @@ void MainWindow::setUpSession()
     connect(s, &DeviceSession::correctionRead, this, &MainWindow::showCorrectionPoints);
     connect(s, &DeviceSession::constantsRead, this, &MainWindow::showConstants);
     connect(s, &DeviceSession::pollingChanged, this, &MainWindow::showPollingState);
+    connect(s, &DeviceSession::liveValuesOverdue, this, &MainWindow::updateLiveValuesState);
 
     connect(s, &DeviceSession::runStarted, this, &MainWindow::testRunStarted);
     connect(this, &MainWindow::testRunStarted, this, &MainWindow::followRunInChart);
     connect(s, &DeviceSession::rowLogged, this, &MainWindow::showRowLogged);
     connect(s, &DeviceSession::runEnded, this, &MainWindow::showRunEnded);
     connect(s, &DeviceSession::runInterrupted, this, &MainWindow::tellRunEnded);
+    connect(s, &DeviceSession::runDeviceChanged, this, &MainWindow::showRunState);
 
     connect(s, &DeviceSession::referenceChanged, this, &MainWindow::showReference);
     connect(s, &DeviceSession::writeVerifyStarted, this, [this] {

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QList>
 #include <QMainWindow>
+#include <QSet>
 #include <QStringList>
 
 #include <array>
@@ -117,13 +118,14 @@ private:
 
     // Requests from the controls (devicecontrols.cpp)
     void confirmAndSend(const QString &action, const QString &question, const QByteArray &request);
+    bool mayWriteShown(quint8 command);
     Device::ProbeTypeSettings shownProbeType() const; // a selection only where writable
     Device::CorrectionPoints shownCorrectionPoints() const;
     std::array<QDoubleSpinBox *, 10> correctionBoxes() const;
 
     // What the session read, in the controls (deviceview.cpp)
     std::array<QDoubleSpinBox *, 5> liveValueBoxes() const;
-    void showLiveValues(const QList<double> &values);
+    void showLiveValues(const QList<double> &values, const QDateTime &receivedAt);
     void showProbeType(const Device::ProbeTypeReply &probe);
     void showDeviceInfo(const Device::DeviceInfoReply &info);
     void showCorrectionPoints(const Device::CorrectionPoints &points);
@@ -144,6 +146,7 @@ private:
 
     // Test runs and the chart (testingview.cpp, chartview.cpp)
     void showRowLogged(const QDateTime &time, const QList<double> &values);
+    void showRunState();
     void showRunEnded(const QString &causeText);
     void tellRunEnded(const QString &why);
     ChartWindow *chartWindow();
@@ -161,6 +164,9 @@ private:
     QStringList addedPorts;
     QString configDir; // empty: "configs" in the working directory
     QDateTime liveValuesShownAt;
+    // The groups whose controls hold values the user chose, typed or loaded
+    // from a file, rather than values read from a device.
+    QSet<quint8> chosenGroups;
     // The controls are being filled from the device or a file, not edited by the user.
     int fillingControls = 0;
 };

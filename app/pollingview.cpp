@@ -58,7 +58,8 @@ void MainWindow::on_tabWidget_currentChanged(int index)
 void MainWindow::updateLiveValuesState()
 {
     const bool running = session->isRunning();
-    const bool live = session->isPolling() && !running;
+    const bool polling = session->isPolling();
+    const bool live = polling && !running && !session->liveValuesLate();
     const QString colour = live || liveValuesShownAt.isNull() ? QStringLiteral("color: black;")
                                                               : QStringLiteral("color: gray;");
     // Setting a style sheet restyles the box even when it is the same: not on every reply.
@@ -68,8 +69,9 @@ void MainWindow::updateLiveValuesState()
     QString state;
     if (!live && !liveValuesShownAt.isNull())
         state = QStringLiteral("Значения не обновляются (%1). Последние получены в %2.")
-                    .arg(running ? QStringLiteral("идёт испытание")
-                                 : QStringLiteral("опрос остановлен"),
+                    .arg(running   ? QStringLiteral("идёт испытание")
+                         : polling ? QStringLiteral("нет ответа")
+                                   : QStringLiteral("опрос остановлен"),
                          liveValuesShownAt.toString(QStringLiteral("hh:mm:ss")));
     ui->liveValuesState->setText(state);
     ui->liveValuesState->setVisible(!state.isEmpty());

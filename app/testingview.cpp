@@ -17,6 +17,11 @@ QString fileNameOf(const TestRun &run)
     return QFileInfo(run.fileName()).fileName();
 }
 
+QString unknownDevice(const DeviceSession &session)
+{
+    return session.runDeviceUnknown() ? QStringLiteral(", прибор не опознан") : QString();
+}
+
 } // namespace
 
 void MainWindow::on_pushButtonStartTesting_clicked()
@@ -32,8 +37,7 @@ void MainWindow::on_pushButtonStartTesting_clicked()
     }
     ui->pushButtonStartTesting->setEnabled(false);
     ui->pushButtonStopTesting->setEnabled(true);
-    ui->testRunState->setText(
-        QStringLiteral("Идёт испытание: %1, строк: 0").arg(fileNameOf(session->run())));
+    showRunState();
     ui->writeAndVerify->setEnabled(false);
     updateLiveValuesState();
 }
@@ -48,17 +52,26 @@ void MainWindow::on_pushButtonStopTesting_clicked()
 void MainWindow::showRowLogged(const QDateTime &time, const QList<double> &values)
 {
     LogTable::appendRow(ui->table, time, values);
-    ui->testRunState->setText(QStringLiteral("Идёт испытание: %1, строк: %2")
-                                  .arg(fileNameOf(session->run()))
-                                  .arg(session->run().rows()));
+    showRunState();
     emit testRowLogged(time, values);
+}
+
+void MainWindow::showRunState()
+{
+    if (!session->isRunning())
+        return;
+    ui->testRunState->setText(QStringLiteral("Идёт испытание: %1, строк: %2%3")
+                                  .arg(fileNameOf(session->run()))
+                                  .arg(session->run().rows())
+                                  .arg(unknownDevice(*session)));
 }
 
 void MainWindow::showRunEnded(const QString &causeText)
 {
-    ui->testRunState->setText(QStringLiteral("Испытание завершено (%1): %2, строк: %3")
+    ui->testRunState->setText(QStringLiteral("Испытание завершено (%1): %2, строк: %3%4")
                                   .arg(causeText, fileNameOf(session->run()))
-                                  .arg(session->run().rows()));
+                                  .arg(session->run().rows())
+                                  .arg(unknownDevice(*session)));
     updateLiveValuesState();
 }
 

@@ -14,20 +14,6 @@
 // controls but never changes it, so a retry after a mismatch finds the same
 // difference. The tabs wait while it runs, so that no other request cuts in.
 
-void MainWindow::watchUserEdits()
-{
-    const auto edited = [this] { userEdited(); };
-    for (QDoubleSpinBox *box : correctionBoxes())
-        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this, edited);
-    for (QDoubleSpinBox *box : {ui->LowerRange, ui->UpperRange, ui->Hyst})
-        connect(box, qOverload<double>(&QDoubleSpinBox::valueChanged), this, edited);
-    connect(ui->dempBuffSize, qOverload<int>(&QSpinBox::valueChanged), this, edited);
-    for (QComboBox *list : {ui->comboGradType, ui->comboGradName})
-        connect(list, qOverload<int>(&QComboBox::currentIndexChanged), this, edited);
-    for (QCheckBox *box : {ui->CompensationCheckBox, ui->CorrectionCheckBox})
-        connect(box, &QCheckBox::toggled, this, edited);
-}
-
 void MainWindow::userEdited()
 {
     if (fillingControls > 0)

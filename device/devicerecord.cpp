@@ -1,5 +1,7 @@
 #include "device/devicerecord.h"
 
+#include "device/requests.h"
+
 bool DeviceRecord::hasRead(quint8 command) const
 {
     switch (command) {
@@ -16,6 +18,16 @@ bool DeviceRecord::hasRead(quint8 command) const
     default:
         return false;
     }
+}
+
+std::optional<qint32> DeviceRecord::serialNumberIn(const QByteArray &reply)
+{
+    const Device::ReplyHeader header = Device::parseReply(reply);
+    if (header.type == Device::Type::Action || header.command != Device::Command::DeviceInfo ||
+        (header.resultCode && !Device::isSuccess(*header.resultCode)) ||
+        header.data.size() < groupSize(Device::Command::DeviceInfo))
+        return std::nullopt;
+    return Device::decodeDeviceInfo(header.data).serialNumber;
 }
 
 int DeviceRecord::groupSize(quint8 command)

@@ -18,6 +18,8 @@ struct DeviceRecord
     std::optional<Device::ConverterConstants> coldJunction;
 
     bool hasRead(quint8 command) const;
+    // The serial number a whole, successful DeviceInfo reply carries.
+    static std::optional<qint32> serialNumberIn(const QByteArray &reply);
     // The bytes of a reply's data that carry the whole group; 0 for no group.
     static int groupSize(quint8 command);
     // Keeps what a good reply of this command says; other commands, and

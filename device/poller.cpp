@@ -3,7 +3,8 @@
 #include "device/requests.h"
 #include "link/serialline.h"
 
-Poller::Poller(SerialLine *line, QObject *parent) : QObject(parent), line(line)
+Poller::Poller(SerialLine *line, QObject *parent)
+    : QObject(parent), line(line), periodicRequest(Device::readRequest(Device::Command::LiveValues))
 {
     // Coarse timers may fire up to 5% early; a run's sampling interval should
     // mean what it says.
@@ -15,7 +16,7 @@ Poller::Poller(SerialLine *line, QObject *parent) : QObject(parent), line(line)
     replyWindow.setInterval(ReplyWindowMs);
     connect(&pollTimer, &QTimer::timeout, this, &Poller::readNow);
     connect(&runTimer, &QTimer::timeout, this, &Poller::readNow);
-    connect(&replyWindow, &QTimer::timeout, this, &Poller::lineFree);
+    connect(&replyWindow, &QTimer::timeout, this, &Poller::replyWindowOver);
     connect(line, &SerialLine::requestSent, this, &Poller::requestSent);
 }
 
@@ -55,7 +56,7 @@ void Poller::readNow()
         readDue = true;
         return;
     }
-    line->send(Device::readRequest(Device::Command::LiveValues));
+    line->sendRoutine(periodicRequest);
 }
 
 void Poller::requestSent()
@@ -63,9 +64,23 @@ void Poller::requestSent()
     replyWindow.start();
 }
 
+void Poller::readOnce(const QByteArray &request)
+{
+    onceRequest = request;
+    if (!replyWindow.isActive())
+        lineFree();
+}
+
 void Poller::lineFree()
 {
     replyWindow.stop();
+    if (!onceRequest.isEmpty()) {
+        const QByteArray request = onceRequest;
+        onceRequest.clear();
+        if (line->isOpen())
+            line->sendRoutine(request);
+        return;
+    }
     if (!readDue)
         return;
     readDue = false;
@@ -73,8 +88,15 @@ void Poller::lineFree()
         readNow();
 }
 
+void Poller::replyWindowOver()
+{
+    emit answerMissed();
+    lineFree();
+}
+
 void Poller::forget()
 {
     replyWindow.stop();
     readDue = false;
+    onceRequest.clear();
 }

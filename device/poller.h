@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QObject>
 #include <QTimer>
 
@@ -33,12 +34,22 @@ public:
 
     // The read, now or as soon as the line is free; nothing while the port is closed.
     void readNow();
+    // One request of another kind, before the next read: now, or as soon as the line is free.
+    void readOnce(const QByteArray &request);
     // The line has been freed by a reply, or closed: nothing is on its way.
     void lineFree();
     void forget();
+    // What each read asks, the live values unless set otherwise.
+    void setRequest(const QByteArray &request) { periodicRequest = request; }
+    QByteArray request() const { return periodicRequest; }
+
+signals:
+    // A request's answer could have come by now and has not.
+    void answerMissed();
 
 private:
     void requestSent();
+    void replyWindowOver();
 
     SerialLine *line;
     QTimer pollTimer;
@@ -46,4 +57,6 @@ private:
     // Runs from each request sent until its answer is in, or could have been.
     QTimer replyWindow;
     bool readDue = false;
+    QByteArray periodicRequest;
+    QByteArray onceRequest;
 };

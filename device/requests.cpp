@@ -63,6 +63,14 @@ QByteArray writeProbeType(const ProbeTypeSettings &settings)
     return request;
 }
 
+std::optional<QString> rangeRefusal(const ProbeTypeSettings &settings)
+{
+    if (settings.lower < settings.upper)
+        return std::nullopt;
+    return QStringLiteral("Нижний предел (%1) не меньше верхнего (%2). Не записано.")
+        .arg(QString::number(settings.lower, 'g', 10), QString::number(settings.upper, 'g', 10));
+}
+
 QByteArray writeADC(const ConverterConstants &constants)
 {
     return writeConstants(Command::ADC, constants);

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include <array>
+#include <optional>
 
 // Requests to the transmitter: a type byte, a command byte and a payload.
 // Every builder is a pure function of the values it is given, so the bytes a
@@ -71,6 +72,8 @@ struct CorrectionPoints
 QByteArray readRequest(quint8 command);
 
 QByteArray writeProbeType(const ProbeTypeSettings &settings);
+// Why such settings are never written: a lower range not below the upper one.
+std::optional<QString> rangeRefusal(const ProbeTypeSettings &settings);
 QByteArray writeADC(const ConverterConstants &constants);
 QByteArray writeCJ(const ConverterConstants &constants);
 QByteArray writeDeviceInfo(const QDate &date, qint32 serialNumber);

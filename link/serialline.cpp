@@ -35,23 +35,32 @@ SerialLine::SerialLine(const QString &owner, QObject *parent)
     noAnswerTimer.setTimerType(Qt::PreciseTimer);
     noAnswerTimer.setInterval(NoAnswerMs);
     noAnswerTimer.setSingleShot(true);
-    connect(&noAnswerTimer, &QTimer::timeout, this, &SerialLine::notAnswered);
+    connect(&noAnswerTimer, &QTimer::timeout, this,
+            [this] { emit notAnswered(rejectedSinceRequest); });
 
     serialWorker->moveToThread(thread);
     connect(thread, &QThread::started, serialWorker, &SerialWorker::doWork);
     connect(thread, &QThread::finished, serialWorker, &SerialWorker::stop);
-    connect(serialWorker, &SerialWorker::packetTransmited, this, [this] {
-        noAnswerTimer.start();
-        emit requestSent();
-    });
-    connect(serialWorker, &SerialWorker::receiveEnd, this, [this](const QByteArray &reply) {
-        noAnswerTimer.stop();
-        emit replyReceived(reply);
-    });
-    connect(serialWorker, &SerialWorker::receiveCorrupted, this, [this](const QByteArray &reply) {
-        noAnswerTimer.stop();
-        emit corruptedReplyReceived(reply);
-    });
+    connect(serialWorker, &SerialWorker::packetTransmited, this, &SerialLine::requestWritten);
+    connect(serialWorker, &SerialWorker::receiveEnd, this,
+            [this](const QByteArray &reply, const QDateTime &receivedAt) {
+                noAnswerTimer.stop();
+                emit replyReceived(reply, receivedAt);
+            });
+    // Delivered, though its bytes cannot be trusted: the device did answer.
+    connect(serialWorker, &SerialWorker::receiveCorrupted, this,
+            [this](const QByteArray &reply, const QDateTime &receivedAt) {
+                noAnswerTimer.stop();
+                emit corruptedReplyReceived(reply, receivedAt);
+            });
+    connect(
+        serialWorker, &SerialWorker::frameReceived, this,
+        [this](const QDateTime &receivedAt, const QByteArray &bytes, FrameCodec::Outcome outcome) {
+            if (outcome != FrameCodec::Outcome::BadPacket)
+                return;
+            rejectedSinceRequest = true;
+            emit replyRejected(bytes, receivedAt);
+        });
     connect(serialWorker, &SerialWorker::styleChanged, this, &SerialLine::styleChanged);
     connect(serialWorker, &SerialWorker::lineLost, this, &SerialLine::lost);
     connect(serialWorker, &SerialWorker::portErrorsClosed, this, &SerialLine::errorBoxesClosed);
@@ -137,6 +146,23 @@ bool SerialLine::isActive() const
 void SerialLine::send(const QByteArray &request)
 {
     serialWorker->sendPackage(request);
+}
+
+void SerialLine::sendRoutine(const QByteArray &request)
+{
+    routineSend = true;
+    serialWorker->sendPackage(request);
+    routineSend = false;
+}
+
+// Also for requests the manual packet window hands the worker itself.
+void SerialLine::requestWritten()
+{
+    if (!routineSend || !noAnswerTimer.isActive()) {
+        rejectedSinceRequest = false;
+        noAnswerTimer.start();
+    }
+    emit requestSent();
 }
 
 void SerialLine::writeRaw(const QByteArray &bytes)

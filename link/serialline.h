@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QDateTime>
 #include <QObject>
 #include <QString>
 #include <QStringList>
@@ -40,7 +41,12 @@ public:
     QString portName() const { return name; }
     QString ownerName() const { return owner; }
 
+    // The user's request: the time for an answer starts over.
     void send(const QByteArray &request);
+    // A request the program repeats on its own (polling, a run): it starts the
+    // time for an answer only when none is running, so a device that stays
+    // silent is told so however often it is asked.
+    void sendRoutine(const QByteArray &request);
     // Raw bytes as typed, unframed, handed to the line at once.
     void writeRaw(const QByteArray &bytes);
     void stopNoAnswerTimer() { noAnswerTimer.stop(); }
@@ -49,16 +55,23 @@ public:
 
 signals:
     void opened();
-    void replyReceived(QByteArray reply);
-    void corruptedReplyReceived(QByteArray reply);
+    // Each reply with the time its first byte arrived.
+    void replyReceived(QByteArray reply, QDateTime receivedAt);
+    void corruptedReplyReceived(QByteArray reply, QDateTime receivedAt);
+    // Bytes that made no frame the device could have sent.
+    void replyRejected(QByteArray bytes, QDateTime receivedAt);
     void styleChanged(QStringList style);
     void requestSent();
-    void notAnswered();
+    // No reply for NoAnswerMs after a request; `onlyRejected` when bytes came
+    // all the same, none of them a reply.
+    void notAnswered(bool onlyRejected);
     // The device end has gone; `message` is the box the error calls for.
     void lost(QString message);
     void errorBoxesClosed();
 
 private:
+    void requestWritten();
+
     QString owner;
     QString name;
     QString ownerKey; // while open, or waited for
@@ -66,4 +79,6 @@ private:
     QThread *thread;
     SerialWorker *serialWorker;
     QTimer noAnswerTimer;
+    bool routineSend = false;
+    bool rejectedSinceRequest = false;
 };

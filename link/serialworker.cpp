@@ -213,9 +213,9 @@ void SerialWorker::receivePackage()
     // A reply that fails its check byte is not the device's data: it is shown
     // in the traffic boxes like any other, but handed on apart.
     if (frame.checkByteOk)
-        toGui([this, reply] { emit receiveEnd(reply); });
+        toGui([this, reply, receivedAt] { emit receiveEnd(reply, receivedAt); });
     else
-        toGui([this, reply] { emit receiveCorrupted(reply); });
+        toGui([this, reply, receivedAt] { emit receiveCorrupted(reply, receivedAt); });
 }
 
 void SerialWorker::portError(QSerialPort::SerialPortError error)

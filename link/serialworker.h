@@ -54,9 +54,11 @@ public:
     bool portErrorShowing() const;
 
 signals:
-    void receiveEnd(QByteArray data);
+    // Each reply comes with the time its first byte arrived, which holds
+    // however late the reply is taken.
+    void receiveEnd(QByteArray data, QDateTime receivedAt);
     // A reply whose check byte is wrong: its bytes cannot be trusted.
-    void receiveCorrupted(QByteArray data);
+    void receiveCorrupted(QByteArray data, QDateTime receivedAt);
     void styleChanged(QStringList style);
     void packetTransmited();
     void portErrorText(QString message);

@@ -15,6 +15,23 @@
 #include <QLocale>
 #include <QTime>
 
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+// Bytes as a run's events show them: enough to tell what came, not a flood.
+QString shownBytes(const QByteArray &bytes)
+{
+    constexpr int MaxShown = 32;
+    QString text = QString::fromLatin1(bytes.left(MaxShown).toHex(' ').toUpper());
+    if (bytes.size() > MaxShown)
+        text += QStringLiteral(" …");
+    return text;
+}
+
+} // namespace
+
 DeviceSession::DeviceSession(const QString &owner, QObject *parent)
     : QObject(parent), serialLine(new SerialLine(owner, this)),
       poller(new Poller(serialLine, this)), testRun(new TestRun(this)),
@@ -26,13 +43,11 @@ DeviceSession::DeviceSession(const QString &owner, QObject *parent)
     connect(testRun, &TestRun::problem, this, &DeviceSession::message);
     connect(lineWait, &LineWait::attempt, this, &DeviceSession::tryReopen);
     connect(lineWait, &LineWait::gaveUp, this, [this] { endRun(RunEnd::LineLost); });
+    connect(poller, &Poller::answerMissed, this, &DeviceSession::answerMissed);
     // The user's confirmed actions that get no answer in time are told so.
     clock.start();
     userRequestTimer.setInterval(250);
     connect(&userRequestTimer, &QTimer::timeout, this, &DeviceSession::expireUserRequests);
-    verifyTimer.setSingleShot(true);
-    verifyTimer.setInterval(int(UserRequests::AnswerWithinMs));
-    connect(&verifyTimer, &QTimer::timeout, this, &DeviceSession::lineBack);
 }
 
 DeviceSession::~DeviceSession()
@@ -48,9 +63,9 @@ void DeviceSession::setUpLine()
     connect(serialLine, &SerialLine::replyReceived, this, &DeviceSession::takeReply);
     connect(serialLine, &SerialLine::corruptedReplyReceived, this,
             &DeviceSession::takeCorruptedReply);
-    connect(serialLine, &SerialLine::styleChanged, this, &DeviceSession::styleChanged);
-    connect(serialLine, &SerialLine::requestSent, this,
-            [this] { emit indicator(QStringLiteral("yellow"), QStringLiteral("WAIT")); });
+    connect(serialLine, &SerialLine::replyRejected, this, &DeviceSession::replyRejected);
+    connect(serialLine, &SerialLine::styleChanged, this, &DeviceSession::lineStyle);
+    connect(serialLine, &SerialLine::requestSent, this, &DeviceSession::requestSent);
     connect(serialLine, &SerialLine::notAnswered, this, &DeviceSession::notAnswered);
     connect(serialLine, &SerialLine::lost, this, &DeviceSession::lineLost);
     connect(serialLine, &SerialLine::errorBoxesClosed, this,
@@ -81,6 +96,10 @@ bool DeviceSession::connectTo(const QString &port, QString *whyNot)
         return false;
     // Whatever a view shows, nothing has been read from this device yet.
     deviceRecord = DeviceRecord();
+    valuesLate = true;
+    if (lineDownShown)
+        emit indicator(QStringLiteral("white"), QStringLiteral("NONE"));
+    lineDownShown = false;
     emit lineNotice(QString());
     emit identityChanged();
     emit connectionChanged();
@@ -90,6 +109,8 @@ bool DeviceSession::connectTo(const QString &port, QString *whyNot)
 // The line has opened: a new connection, or a lost one back.
 void DeviceSession::lineOpened()
 {
+    silent = false;
+    styleAfterSilence.clear();
     userRequests.clear();
     // A journal that could not be written is told again on the next connection.
     journal.resetFailure();
@@ -101,10 +122,12 @@ void DeviceSession::disconnectLine()
     poller->stopAll();
     if (lineState == LineState::Waiting) {
         endRun(RunEnd::Disconnect);
+        emit lineNotice(QString());
         return;
     }
     endRun(RunEnd::Disconnect);
     releaseLine();
+    emit lineNotice(QString());
     emit connectionChanged();
 }
 
@@ -127,8 +150,14 @@ QString DeviceSession::portName() const
 void DeviceSession::releaseLine(bool keepClaim)
 {
     serialLine->close(keepClaim);
-    // Replies held back by an open box came from the connection that just ended.
-    deferredReplies.clear();
+    // Replies held back by an open box came from the connection that just ended;
+    // a run that waits for its line keeps their rows, but no state of the link.
+    if (keepClaim)
+        heldBack.erase(std::remove_if(heldBack.begin(), heldBack.end(),
+                                      [](const Held &held) { return held.indicator; }),
+                       heldBack.end());
+    else
+        heldBack.clear();
     poller->forget();
     userRequests.clear();
     userRequestTimer.stop();
@@ -161,6 +190,7 @@ void DeviceSession::lineLost(const QString &message)
     serialLine->closePort();
     endRun(RunEnd::LineLost);
     serialLine->stopNoAnswerTimer();
+    lineDownShown = true;
     emit indicator(QStringLiteral("red"), QStringLiteral("NO LINE"));
     emit lineNotice(QStringLiteral("Связь потеряна: порт %1.").arg(port));
     emit pollingChanged();
@@ -176,12 +206,11 @@ void DeviceSession::waitForLine(const QString &port)
 {
     poller->stopAll();
     serialLine->stopNoAnswerTimer();
-    verifyTimer.stop();
-    if (deviceRecord.info)
-        serialBeforeLoss = deviceRecord.info->serialNumber;
+    silent = false;
     releaseLine(true);
     lineState = LineState::Waiting;
     lineWait->begin(port);
+    lineDownShown = true;
     emit indicator(QStringLiteral("orange"), QStringLiteral("RECONNECT"));
     emit lineNotice(QStringLiteral("Связь потеряна: порт %1. Испытание продолжится, когда "
                                    "порт вернётся (ожидание до 10 минут).")
@@ -190,56 +219,44 @@ void DeviceSession::waitForLine(const QString &port)
     emit connectionChanged();
 }
 
-// The same port, by the same name: a port back under another name is another line.
+// The same port, by the same name: a port back under another name is another
+// line. It is the same connection: what was read stays read. The run takes
+// no row until the device on the line has said its serial number.
 void DeviceSession::tryReopen(const QString &port)
 {
     if (!serialLine->open(port))
         return;
     lineWait->end();
-    lineState = LineState::Verifying;
-    emit connectionChanged();
-    // Which device is on the line now? Without an answer the run goes on all the same.
-    deviceRecord.info.reset();
-    emit identityChanged();
-    serialLine->send(Device::readRequest(Device::Command::DeviceInfo));
-    verifyTimer.start();
-}
-
-// Called once the serial number has been read again, or the time for it has passed.
-void DeviceSession::lineBack()
-{
-    verifyTimer.stop();
-    if (lineState != LineState::Verifying)
-        return;
-    const QString port = serialLine->portName();
-    const std::optional<qint32> serialNow =
-        deviceRecord.info ? std::optional<qint32>(deviceRecord.info->serialNumber) : std::nullopt;
-    if (serialBeforeLoss && serialNow && *serialBeforeLoss != *serialNow) {
-        // Ending the run ends the wait, and with it the serial number kept for it.
-        const qint32 serialBefore = *serialBeforeLoss;
-        // Nothing read before the loss but the serial number just read is this device's.
-        const std::optional<Device::DeviceInfoReply> info = deviceRecord.info;
-        deviceRecord = DeviceRecord();
-        deviceRecord.info = info;
-        endRun(RunEnd::OtherDevice, QString::number(*serialNow));
-        emit lineNotice(QString());
-        emit runInterrupted(QStringLiteral("На линии другой прибор: № %1 вместо № %2.\n"
-                                           "Испытание завершено.")
-                                .arg(*serialNow)
-                                .arg(serialBefore));
-        return;
-    }
     lineState = LineState::None;
-    testRun->note(
-        serialNow
-            ? QStringLiteral("Связь восстановлена: порт %1, прибор № %2").arg(port).arg(*serialNow)
-            : QStringLiteral("Связь восстановлена: порт %1, серийный номер не "
-                             "считан")
-                  .arg(port));
-    emit lineNotice(QStringLiteral("Связь восстановлена в %1: испытание продолжается.")
-                        .arg(QTime::currentTime().toString(QStringLiteral("hh:mm:ss"))));
+    beginIdentityCheck(IdentityCheck::AfterLoss);
     emit connectionChanged();
     poller->startRun();
+}
+
+// The serial number read again is the run's: the run takes its rows again.
+void DeviceSession::lineBack(const Reply &reply)
+{
+    testRun->note(QStringLiteral("Связь восстановлена: порт %1, прибор № %2")
+                      .arg(serialLine->portName())
+                      .arg(*runSerial),
+                  reply.receivedAt);
+    emit lineNotice(QStringLiteral("Связь восстановлена в %1: испытание продолжается.")
+                        .arg(reply.receivedAt.time().toString(QStringLiteral("hh:mm:ss"))));
+    emit connectionChanged();
+}
+
+void DeviceSession::otherDeviceOnLine(const Reply &reply, qint32 serialNow)
+{
+    const qint32 serialBefore = *runSerial;
+    // Nothing read before is this device's; the serial number just read is.
+    deviceRecord = DeviceRecord();
+    deviceRecord.take(Device::Command::DeviceInfo, Device::parseReply(reply.data).data);
+    emit identityChanged();
+    endRun(RunEnd::OtherDevice, QString::number(serialNow));
+    emit runInterrupted(QStringLiteral("На линии другой прибор: № %1 вместо № %2.\n"
+                                       "Испытание завершено.")
+                            .arg(serialNow)
+                            .arg(serialBefore));
 }
 
 // The run ended while it waited for its line: what is left of the connection goes.
@@ -248,10 +265,9 @@ void DeviceSession::abandonLineWait()
     const LineState was = lineState;
     lineState = LineState::None;
     lineWait->end();
-    verifyTimer.stop();
-    serialBeforeLoss.reset();
     if (was == LineState::Waiting) {
         serialLine->releaseClaim();
+        lineDownShown = true;
         emit indicator(QStringLiteral("red"), QStringLiteral("NO LINE"));
         emit lineNotice(QStringLiteral("Связь потеряна: порт %1. Испытание остановлено, файл %2.")
                             .arg(lineWait->port(), testRun->shownFileName()));
@@ -296,7 +312,12 @@ bool DeviceSession::startRun(QString *failure)
     if (!testRun->start(directory, QDateTime::currentDateTime(), failure))
         return false;
     sessionErrorShown = false;
+    runSerial =
+        deviceRecord.info ? std::optional<qint32>(deviceRecord.info->serialNumber) : std::nullopt;
+    runUnidentified = false;
+    identifyAfterReply = !runSerial;
     emit runStarted(); // before the first row can arrive
+    emit runDeviceChanged();
     testRun->note(QStringLiteral("Начало испытания, файл %1. %2")
                       .arg(QFileInfo(testRun->fileName()).fileName(), describeDevice()));
     poller->startRun();
@@ -308,7 +329,19 @@ bool DeviceSession::startRun(QString *failure)
 void DeviceSession::endRun(RunEnd cause, const QString &detail)
 {
     poller->stopRun();
+    const bool wasRunning = testRun->isRunning();
+    if (!heldRows.isEmpty())
+        testRun->note(QStringLiteral("Не записано строк: %1 (прибор на линии не опознан)")
+                          .arg(heldRows.size()));
+    heldRows.clear();
     testRun->end(cause, detail);
+    identityCheck = IdentityCheck::None;
+    identifyAfterReply = false;
+    identifyAsked = false;
+    poller->setRequest(Device::readRequest(Device::Command::LiveValues));
+    // A notice of the run's line is of a run no more.
+    if (wasRunning)
+        emit lineNotice(QString());
     if (lineState != LineState::None)
         abandonLineWait();
 }
@@ -413,25 +446,86 @@ void DeviceSession::expireUserRequests()
 
 // ---- Replies ----
 
-void DeviceSession::takeReply(const QByteArray &reply)
+void DeviceSession::takeReply(const QByteArray &reply, const QDateTime &receivedAt)
 {
-    acceptReply({reply, false});
+    acceptReply({reply, receivedAt.isValid() ? receivedAt : QDateTime::currentDateTime()});
 }
 
 // An answer all the same: the line is free, and the request it answers has
 // had its reply. But none of its bytes reach a view, a run or a record.
-void DeviceSession::takeCorruptedReply(const QByteArray &reply)
+void DeviceSession::takeCorruptedReply(const QByteArray &reply, const QDateTime &receivedAt)
 {
-    acceptReply({reply, true});
+    Reply corrupted{reply, receivedAt.isValid() ? receivedAt : QDateTime::currentDateTime()};
+    corrupted.corrupted = true;
+    acceptReply(corrupted);
 }
 
-void DeviceSession::acceptReply(const Reply &reply)
+// What a reply says of the line is judged as it arrives, however long a box
+// holds back what it says to the user and the run.
+void DeviceSession::acceptReply(Reply reply)
 {
     serialLine->stopNoAnswerTimer();
+    judgeIdentity(reply);
+    if (silent) {
+        silent = false;
+        reply.endsSilence = true;
+        if (identityCheck == IdentityCheck::None && !styleAfterSilence.isEmpty()) {
+            const QStringList style = styleAfterSilence;
+            showLinkState([this, style] { emit styleChanged(style); });
+        }
+    }
+    styleAfterSilence.clear();
+    // A run that does not know its device asks for it once the line has answered.
+    if (identifyAfterReply && testRun->isRunning()) {
+        identifyAfterReply = false;
+        identifyAsked = true;
+        poller->readOnce(Device::readRequest(Device::Command::DeviceInfo));
+    }
     // The line is free again: the whole answer is in.
     poller->lineFree();
-    deferredReplies.append(reply);
+    heldBack.append({reply, {}, false});
     processDeferredReplies();
+}
+
+// A DeviceInfo answer during a run says whose rows come from now on.
+void DeviceSession::judgeIdentity(Reply &reply)
+{
+    reply.fromRunDevice = identityCheck == IdentityCheck::None;
+    const bool asked = identifyAsked;
+    identifyAsked = false;
+    if (!testRun->isRunning())
+        return;
+    const std::optional<qint32> serial =
+        reply.corrupted ? std::nullopt : DeviceRecord::serialNumberIn(reply.data);
+    if (!serial) {
+        if (asked)
+            reply.identity = Identity::NotGiven;
+        return;
+    }
+    reply.serial = *serial;
+    if (runSerial && *runSerial != *serial) {
+        reply.identity = Identity::Other;
+        // Nothing more of this run is asked, and nothing more of it is the run's.
+        identityCheck = IdentityCheck::OtherDevice;
+        poller->stopRun();
+        return;
+    }
+    reply.identity = Identity::Same;
+    reply.identifies = !runSerial;
+    reply.endsCheck = identityCheck;
+    runSerial = serial;
+    if (identityCheck != IdentityCheck::None) {
+        identityCheck = IdentityCheck::None;
+        poller->setRequest(Device::readRequest(Device::Command::LiveValues));
+    }
+}
+
+void DeviceSession::beginIdentityCheck(IdentityCheck check)
+{
+    identityCheck = check;
+    identifyAfterReply = false;
+    identifyAsked = false;
+    poller->setRequest(Device::readRequest(Device::Command::DeviceInfo));
 }
 
 void DeviceSession::holdReplies()
@@ -450,9 +544,64 @@ void DeviceSession::processDeferredReplies()
     if (processingReplies)
         return; // the loop below, further out, goes on with it
     processingReplies = true;
-    while (!deferredReplies.isEmpty() && holds == 0 && !serialLine->worker()->portErrorShowing())
-        processReply(deferredReplies.takeFirst());
+    while (!heldBack.isEmpty() && holds == 0 && !serialLine->worker()->portErrorShowing()) {
+        const Held next = heldBack.takeFirst();
+        if (next.reply)
+            processReply(*next.reply);
+        else
+            next.action();
+    }
     processingReplies = false;
+}
+
+// What the line tells of itself goes in turn with the replies before it: while
+// a box holds them back, the indicator stays on the reply the box is about.
+void DeviceSession::inTurn(const std::function<void()> &action, bool indicator)
+{
+    if (heldBack.isEmpty() && holds == 0 && !serialLine->worker()->portErrorShowing()) {
+        action();
+        return;
+    }
+    // Only the last of the indicator's states in a row is ever seen.
+    if (indicator && !heldBack.isEmpty() && heldBack.last().indicator)
+        heldBack.last().action = action;
+    else
+        heldBack.append({std::nullopt, action, indicator});
+}
+
+void DeviceSession::showLinkState(const std::function<void()> &show)
+{
+    inTurn(show, true);
+}
+
+// While the line is silent, or a run waits to know the device on it, the
+// indicator keeps saying so: the worker's passing states would hide it.
+void DeviceSession::lineStyle(const QStringList &style)
+{
+    if (silent || identityCheck != IdentityCheck::None) {
+        styleAfterSilence = style;
+        return;
+    }
+    showLinkState([this, style] { emit styleChanged(style); });
+}
+
+void DeviceSession::requestSent()
+{
+    rejectedNoted = false;
+    if (silent || identityCheck != IdentityCheck::None)
+        return;
+    showLinkState([this] { emit indicator(QStringLiteral("yellow"), QStringLiteral("WAIT")); });
+}
+
+// Bytes that made no reply: a run's events tell the first of each request.
+void DeviceSession::replyRejected(const QByteArray &bytes, const QDateTime &receivedAt)
+{
+    if (!testRun->isRunning() || rejectedNoted)
+        return;
+    rejectedNoted = true;
+    const QString text =
+        QStringLiteral("Ответ отброшен: недопустимый тип кадра (%1)").arg(shownBytes(bytes));
+    inTurn([this, text, receivedAt] { testRun->note(text, receivedAt); });
 }
 
 // A device error in a reply the user asked for is told in a box. In the
@@ -461,6 +610,18 @@ void DeviceSession::processDeferredReplies()
 // session or a run, so that the user can always reach "Стоп" and "Отключиться".
 void DeviceSession::processReply(const Reply &received)
 {
+    if (testRun->isRunning()) {
+        if (received.endsSilence)
+            testRun->note(QStringLiteral("Ответы возобновились"), received.receivedAt);
+        if (received.identity == Identity::Other) {
+            otherDeviceOnLine(received, received.serial);
+            return;
+        }
+        if (received.identity == Identity::NotGiven)
+            setRunUnidentified();
+        if (received.identity == Identity::Same)
+            runDeviceKnown(received);
+    }
     const std::optional<UserRequests::Request> asked =
         userRequests.answer(received.data, clock.elapsed());
     if (asked)
@@ -476,7 +637,8 @@ void DeviceSession::processReply(const Reply &received)
                                                        "контрольный байт): выполнение не "
                                                        "подтверждено."));
         testRun->note(QStringLiteral("Ответ отброшен: не совпал контрольный байт (%1)")
-                          .arg(QString::fromLatin1(received.data.toHex(' ').toUpper())));
+                          .arg(shownBytes(received.data)),
+                      received.receivedAt);
         return;
     }
     if (received.data.isEmpty())
@@ -484,7 +646,7 @@ void DeviceSession::processReply(const Reply &received)
     const Device::ReplyHeader reply = Device::parseReply(received.data);
     const bool ownSession = poller->isPolling() || testRun->isRunning();
     const bool showBox = asked || (ownSession && !sessionErrorShown);
-    if (reply.resultCode && reportResultCode(*reply.resultCode, showBox)) {
+    if (reply.resultCode && reportResultCode(*reply.resultCode, showBox, received.receivedAt)) {
         if (!asked && showBox)
             sessionErrorShown = true;
         if (reply.length == Device::StatusOnlyLength)
@@ -499,22 +661,69 @@ void DeviceSession::processReply(const Reply &received)
                 emit message(answer->title, answer->text);
         return;
     }
-    if (!reply.resultCode || Device::isSuccess(*reply.resultCode)) {
+    if (!reply.resultCode || Device::isSuccess(*reply.resultCode))
         recordReply(reply);
-        if (lineState == LineState::Verifying && reply.command == Device::Command::DeviceInfo)
-            lineBack();
+    // The run's own reads of the serial number are for the run, not the controls.
+    if (received.identity == Identity::Same && !asked)
+        return;
+    if (reply.command == Device::Command::LiveValues) {
+        // During a test run the values go to the run.
+        if (testRun->isRunning()) {
+            logRow(received, Device::decodeLiveValues(reply.data));
+        } else {
+            valuesLate = false;
+            emit liveValuesRead(Device::decodeLiveValues(reply.data), received.receivedAt);
+        }
+        return;
     }
     decodeReply(reply.command, reply.data);
 }
 
+// A row is the run's when it came while the run's device was known to be on
+// the line; one that came while that was in doubt waits until it is known.
+void DeviceSession::logRow(const Reply &reply, const QList<double> &values)
+{
+    if (reply.fromRunDevice) {
+        testRun->logRow(reply.receivedAt, values);
+        return;
+    }
+    heldRows.append({reply.receivedAt, values});
+    // A device that never says who it is does not fill the memory.
+    if (heldRows.size() > MaxHeldRows)
+        heldRows.removeFirst();
+}
+
+// The serial number read during a run is the run's device's.
+void DeviceSession::runDeviceKnown(const Reply &reply)
+{
+    if (reply.identifies) {
+        runUnidentified = false;
+        testRun->note(QStringLiteral("Прибор № %1").arg(reply.serial), reply.receivedAt);
+        emit runDeviceChanged();
+    }
+    if (reply.endsCheck == IdentityCheck::None)
+        return;
+    if (reply.endsCheck == IdentityCheck::AfterLoss)
+        lineBack(reply);
+    else
+        testRun->note(
+            QStringLiteral("На линии прибор № %1: испытание продолжается").arg(reply.serial),
+            reply.receivedAt);
+    for (const Row &row : std::as_const(heldRows))
+        testRun->logRow(row.time, row.values);
+    heldRows.clear();
+    lineDownShown = false;
+    emit indicator(QStringLiteral("green"), QStringLiteral("SUCCESS"));
+}
+
 // True when it was an error; its box only where `showBox` says.
-bool DeviceSession::reportResultCode(quint8 resultCode, bool showBox)
+bool DeviceSession::reportResultCode(quint8 resultCode, bool showBox, const QDateTime &receivedAt)
 {
     const std::optional<Device::Message> error = Device::resultCodeMessage(resultCode);
     if (!error)
         return false;
     emit indicator(QStringLiteral("orange"), QStringLiteral("RC"));
-    testRun->note(QStringLiteral("Ошибка прибора: %1").arg(error->text));
+    testRun->note(QStringLiteral("Ошибка прибора: %1").arg(error->text), receivedAt);
     if (showBox)
         emit message(error->title, error->text);
     return true;
@@ -531,13 +740,6 @@ void DeviceSession::recordReply(const Device::ReplyHeader &reply)
 void DeviceSession::decodeReply(quint8 command, const QByteArray &data)
 {
     switch (command) {
-    case Device::Command::LiveValues:
-        // During a test run the values go to the run.
-        if (testRun->isRunning())
-            testRun->logRow(QDateTime::currentDateTime(), Device::decodeLiveValues(data));
-        else
-            emit liveValuesRead(Device::decodeLiveValues(data));
-        break;
     case Device::Command::ProbeType:
         emit settingsRead(Device::decodeProbeType(data));
         break;
@@ -556,9 +758,47 @@ void DeviceSession::decodeReply(quint8 command, const QByteArray &data)
     }
 }
 
-void DeviceSession::notAnswered()
+// No answer for NoAnswerMs. In a run the device on the line may have been
+// swapped (a fixed port never vanishes): its serial number is read again, and
+// no row is the run's until it is.
+void DeviceSession::notAnswered(bool onlyRejected)
 {
-    emit indicator(QStringLiteral("red"), QStringLiteral("NOT ANSWER"));
+    const bool first = !silent;
+    silent = true;
+    const QString word = onlyRejected ? QStringLiteral("BAD PACKET") : QStringLiteral("NOT ANSWER");
+    if (!(testRun->isRunning() && identityCheck == IdentityCheck::AfterLoss))
+        showLinkState([this, word] { emit indicator(QStringLiteral("red"), word); });
+    if (!testRun->isRunning())
+        return;
+    if (first) {
+        const QDateTime now = QDateTime::currentDateTime();
+        inTurn([this, now] { testRun->note(QStringLiteral("Нет ответа 5 с"), now); });
+    }
+    if (identityCheck == IdentityCheck::None)
+        beginIdentityCheck(IdentityCheck::AfterSilence);
+}
+
+// The answer to a read could have come by now: live values shown are old, and
+// a run that asked for its device's serial number has not been told it.
+void DeviceSession::answerMissed()
+{
+    if (identifyAsked) {
+        identifyAsked = false;
+        inTurn([this] { setRunUnidentified(); });
+    }
+    if (poller->isPolling() && !valuesLate) {
+        valuesLate = true;
+        inTurn([this] { emit liveValuesOverdue(); });
+    }
+}
+
+void DeviceSession::setRunUnidentified()
+{
+    if (!testRun->isRunning() || runSerial || runUnidentified)
+        return;
+    runUnidentified = true;
+    testRun->note(QStringLiteral("Прибор не опознан: серийный номер не получен"));
+    emit runDeviceChanged();
 }
 
 // ---- Write and verify ----
@@ -577,6 +817,10 @@ bool DeviceSession::writeAndVerify(QString *refusal)
         *refusal = QStringLiteral("Ничего не записано: эталон не задан. Загрузите файл "
                                   "конфигурации, задайте значения в окне или сделайте "
                                   "показанное эталоном («Инструменты»).");
+        return false;
+    }
+    if (const std::optional<QString> range = Device::rangeRefusal(writeReference->settings)) {
+        *refusal = *range;
         return false;
     }
     if (!writeReference->writable) {
@@ -602,7 +846,8 @@ void DeviceSession::continueWriteVerify(const Reply &received)
         writeVerify->fail(DeviceWords::replyResult(received.data, true));
     } else {
         const Device::ReplyHeader reply = Device::parseReply(received.data);
-        const bool error = reply.resultCode && reportResultCode(*reply.resultCode, false);
+        const bool error =
+            reply.resultCode && reportResultCode(*reply.resultCode, false, received.receivedAt);
         if (!error) {
             recordReply(reply);
             decodeReply(reply.command, reply.data);

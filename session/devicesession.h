@@ -16,6 +16,7 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -53,6 +54,9 @@ public:
     bool isOpen() const;
     // A run waits for its lost line to come back.
     bool isWaitingForLine() const { return lineState == LineState::Waiting; }
+    // The live values polling shows are not current: the answer to the last
+    // read is overdue, or none has come since the port opened.
+    bool liveValuesLate() const { return valuesLate; }
     // Open, or waited for: the port is this session's.
     bool holdsPort() const;
     QString portName() const;
@@ -76,6 +80,10 @@ public:
     void endRun(RunEnd cause, const QString &detail = QString());
     bool isRunning() const;
     const TestRun &run() const { return *testRun; }
+    // The serial number of the device the running run records, once known.
+    std::optional<qint32> runDevice() const { return runSerial; }
+    // The run's device was asked for its serial number and gave none.
+    bool runDeviceUnknown() const { return runUnidentified; }
 
     void setReference(const std::optional<WriteReference> &chosen);
     const std::optional<WriteReference> &reference() const { return writeReference; }
@@ -89,8 +97,9 @@ public:
     void releaseReplies();
 
 public slots:
-    void takeReply(const QByteArray &reply);
-    void takeCorruptedReply(const QByteArray &reply);
+    // A reply as the line delivers it; without a time, it arrived now.
+    void takeReply(const QByteArray &reply, const QDateTime &receivedAt = QDateTime());
+    void takeCorruptedReply(const QByteArray &reply, const QDateTime &receivedAt = QDateTime());
 
 signals:
     void opened();
@@ -104,28 +113,57 @@ signals:
     // Something the user is to be told in a box, if there is one.
     void message(QString title, QString text);
 
-    void liveValuesRead(QList<double> values);
+    void liveValuesRead(QList<double> values, QDateTime receivedAt);
     void settingsRead(Device::ProbeTypeReply probe);
     void deviceInfoRead(Device::DeviceInfoReply info);
     void correctionRead(Device::CorrectionPoints points);
     void constantsRead(quint8 command, Device::ConverterConstants constants);
 
     void pollingChanged();
+    // The answer to a read of the live values is overdue.
+    void liveValuesOverdue();
     void runStarted();
     void rowLogged(QDateTime time, QList<double> values);
     void runEnded(QString causeText);
     // A run ended by something other than the user: why, for a box.
     void runInterrupted(QString why);
+    void runDeviceChanged();
     void referenceChanged();
     void writeVerifyStarted();
     void writeVerifyFinished(QString outcome, bool verified, bool resumePolling);
 
 private:
-    enum class LineState { None, Waiting, Verifying };
+    enum class LineState { None, Waiting };
+    // Whether the device on the line is still the run's: asked after a lost
+    // line comes back and after a silence, until its serial number is read.
+    enum class IdentityCheck { None, AfterSilence, AfterLoss, OtherDevice };
+    // What a DeviceInfo reply told about the run's device, judged as it arrived.
+    enum class Identity { NotAsked, Same, Other, NotGiven };
     struct Reply
     {
         QByteArray data;
+        QDateTime receivedAt;
         bool corrupted = false; // its check byte was wrong
+        // It arrived while the run's device was known to be on the line.
+        bool fromRunDevice = true;
+        bool endsSilence = false;
+        Identity identity = Identity::NotAsked;
+        qint32 serial = 0;       // for Same and Other
+        bool identifies = false; // the run's device was not known before it
+        IdentityCheck endsCheck = IdentityCheck::None;
+    };
+    // A reply, or a change of the link indicator, in the order they came.
+    struct Held
+    {
+        std::optional<Reply> reply;
+        std::function<void()> action; // when no reply
+        bool indicator = false;       // the action only shows a state of the link
+    };
+    static constexpr int MaxHeldRows = 300; // ten minutes of a run
+    struct Row
+    {
+        QDateTime time;
+        QList<double> values;
     };
 
     void setUpLine();
@@ -134,18 +172,31 @@ private:
     void lineLost(const QString &message);
     void waitForLine(const QString &port);
     void tryReopen(const QString &port);
-    void lineBack();
+    void lineBack(const Reply &reply);
+    void otherDeviceOnLine(const Reply &reply, qint32 serialNow);
     void abandonLineWait();
+    void judgeIdentity(Reply &reply);
+    void runDeviceKnown(const Reply &reply);
+    void inTurn(const std::function<void()> &action, bool indicator = false);
+    void beginIdentityCheck(IdentityCheck check);
+    void identifyRunDevice();
+    void logRow(const Reply &reply, const QList<double> &values);
+    void setRunUnidentified();
+    void showLinkState(const std::function<void()> &show);
+    void lineStyle(const QStringList &style);
+    void requestSent();
+    void replyRejected(const QByteArray &bytes, const QDateTime &receivedAt);
+    void answerMissed();
 
     void trackUserRequest(const QByteArray &request, const UserRequests::Request &details);
     void expireUserRequests();
-    void acceptReply(const Reply &reply);
+    void acceptReply(Reply reply);
     void processDeferredReplies();
     void processReply(const Reply &received);
-    bool reportResultCode(quint8 resultCode, bool showBox);
+    bool reportResultCode(quint8 resultCode, bool showBox, const QDateTime &receivedAt);
     void recordReply(const Device::ReplyHeader &reply);
     void decodeReply(quint8 command, const QByteArray &data);
-    void notAnswered();
+    void notAnswered(bool onlyRejected);
 
     void continueWriteVerify(const Reply &received);
     void finishWriteVerify();
@@ -172,14 +223,29 @@ private:
 
     int holds = 0;
     bool processingReplies = false;
-    QList<Reply> deferredReplies;
+    QList<Held> heldBack;
     // A device error in the program's own replies is told in a box once a
     // polling session or a run; after that only the indicator and the run's events tell.
     bool sessionErrorShown = false;
 
     LineState lineState = LineState::None;
-    std::optional<qint32> serialBeforeLoss;
-    QTimer verifyTimer;
+    IdentityCheck identityCheck = IdentityCheck::None;
+    std::optional<qint32> runSerial;
+    bool runUnidentified = false;
+    // The run's first reply brings a read of the serial number, which this
+    // connection has not read; `identifyAsked` while it is on its way.
+    bool identifyAfterReply = false;
+    bool identifyAsked = false;
+    // Rows that came while the device was in doubt, written once it is known.
+    QList<Row> heldRows;
+
+    // No answer for NoAnswerMs: the indicator says so until one comes, and a
+    // run's events once.
+    bool silent = false;
+    bool rejectedNoted = false;
+    QStringList styleAfterSilence;
+    bool valuesLate = true;
+    bool lineDownShown = false; // the indicator says "NO LINE" or "RECONNECT"
 
     std::optional<WriteReference> writeReference;
     std::unique_ptr<WriteVerify> writeVerify;

@@ -62,11 +62,11 @@ void TestRun::logRow(const QDateTime &time, const QList<double> &values)
                                     .arg(UserFile::shownPath(log->fileName())));
 }
 
-void TestRun::note(const QString &text)
+void TestRun::note(const QString &text, const QDateTime &time)
 {
     if (!running)
         return;
-    if (!events.add(QDateTime::currentDateTime(), text))
+    if (!events.add(time, text))
         emit problem(Attention,
                      QStringLiteral("Не удалось записать событие в файл событий испытания\n%1")
                          .arg(UserFile::shownPath(events.fileName())));

@@ -29,8 +29,9 @@ public:
     int rows() const { return rowCount; }
 
     void logRow(const QDateTime &time, const QList<double> &values);
-    // Goes to the events file while the run is on; nothing otherwise.
-    void note(const QString &text);
+    // Goes to the events file while the run is on; nothing otherwise. What a
+    // reply told carries the time that reply arrived.
+    void note(const QString &text, const QDateTime &time = QDateTime::currentDateTime());
     void end(RunEnd cause, const QString &detail = QString());
 
 signals:

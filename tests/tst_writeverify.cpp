@@ -67,10 +67,9 @@ private slots:
             << -50.0 << 149.75 << true << false << all
             << "Прочитано не то, что записано (отправлено → прочитано):\n"
                "Верхний предел диапазона: 149.750 → 150.000\nПрибор № 1.";
-        QTest::newRow("refused write")
-            << 100.0 << 50.0 << false << false << "0/3 1/1"
-            << "Не выполнено: шаг 2 из 5, «Запись настроек»: Код 29: Неверный диапазон! Выбранные "
-               "значения не соответствуют выбраному типу чувствительного элемента!\nПрибор № 1.";
+        QTest::newRow("range never written")
+            << 100.0 << 50.0 << false << false << ""
+            << "Нижний предел (100) не меньше верхнего (50). Не записано.";
         QTest::newRow("line lost") << -50.0 << 150.0 << false << true << "0/3 1/1"
                                    << "Не выполнено: шаг 2 из 5, «Запись настроек»: нет ответа: "
                                       "связь прервана\nПрибор № 1.";
@@ -214,7 +213,7 @@ private slots:
         action()->trigger();
         rig->settle(2500); // the run's own reads only
         for (const veltra::sim::Request &request : rig->sim().requests())
-            QCOMPARE(int(request.command), 0);
+            QCOMPARE(int(request.type), 0);
         rig->click("pushButtonStopTesting");
         emit rig->find<QMenu>("menu")->aboutToShow();
         QVERIFY(action()->isEnabled());
