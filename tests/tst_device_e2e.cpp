@@ -47,6 +47,9 @@ private slots:
     void successCodesShowNothing();
     void statusOnlyErrorReplyIsNotDecoded_data();
     void statusOnlyErrorReplyIsNotDecoded();
+    void writesOfUnreadValuesAskFirst_data();
+    void writesOfUnreadValuesAskFirst();
+    void aRangeNotRisingIsNeverWritten();
 
 private:
     template <typename T> T *control(const char *name) { return rig->find<T>(name); }
@@ -682,6 +685,65 @@ void DeviceEndToEndTest::statusOnlyErrorReplyIsNotDecoded()
     QCOMPARE(spin("LowerRange")->value(), 10.0);
     QCOMPARE(spin("UpperRange")->value(), 50.0);
     QCOMPARE(spin("Hyst")->value(), 2.0);
+}
+
+void DeviceEndToEndTest::writesOfUnreadValuesAskFirst_data()
+{
+    QTest::addColumn<QString>("write");
+    QTest::addColumn<QString>("read");
+    QTest::newRow("settings") << "buttonWriteProbeType"
+                              << "buttonReadProbeType";
+    QTest::newRow("correction points") << "buttonWriteRefAndMeas"
+                                       << "buttonReadRefAndMeas";
+    QTest::newRow("production data") << "buttonWriteDeviceInfo"
+                                     << "buttonReadDeviceInfo";
+    QTest::newRow("converter constants") << "buttonWriteADC"
+                                         << "buttonReadADC";
+    QTest::newRow("cold junction constants") << "buttonWriteCJ"
+                                             << "buttonReadCJ";
+}
+
+// Right after connecting the controls hold whatever they held: a write asks,
+// "Нет" is the default, and "Нет" sends nothing. Once read, a write asks nothing.
+void DeviceEndToEndTest::writesOfUnreadValuesAskFirst()
+{
+    QFETCH(QString, write);
+    QFETCH(QString, read);
+    QString title, text;
+    QTimer::singleShot(300, [&] {
+        if (auto *box = qobject_cast<QMessageBox *>(QApplication::activeModalWidget())) {
+            title = box->windowTitle();
+            text = box->text();
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    rig->click(write.toLatin1());
+    QCOMPARE(title, QStringLiteral("Запись"));
+    QCOMPARE(text, QStringLiteral("Значения не считаны с прибора. Записать то, что показано?"));
+    rig->settle();
+    QVERIFY(rig->sim().requests().empty());
+
+    rig->click(read.toLatin1());
+    QVERIFY(rig->waitForReplies(1));
+    rig->settle();
+    rig->clearLine();
+    TestSupport::ModalWatcher watcher; // a refusal of the device's own, if any
+    rig->click(write.toLatin1());
+    QVERIFY(rig->waitForReplies(1));
+    for (const TestSupport::ModalBox &box : watcher.boxes())
+        QVERIFY2(box.title != QStringLiteral("Запись"), qPrintable(box.text));
+}
+
+void DeviceEndToEndTest::aRangeNotRisingIsNeverWritten()
+{
+    spin("LowerRange")->setValue(100);
+    spin("UpperRange")->setValue(50);
+    const TestSupport::ModalBox box =
+        TestSupport::closeNextModal([&] { rig->click("buttonWriteProbeType"); });
+    QCOMPARE(box.title, QStringLiteral("Запись настроек"));
+    QCOMPARE(box.text, QStringLiteral("Нижний предел (100) не меньше верхнего (50). Не записано."));
+    rig->settle();
+    QVERIFY(rig->sim().requests().empty());
 }
 
 QTEST_MAIN(DeviceEndToEndTest)

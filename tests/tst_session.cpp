@@ -167,21 +167,61 @@ private slots:
                  QStringLiteral("Конец испытания: Стоп. Строк: %1").arg(count));
     }
 
+    // While a box holds replies back for longer than a row takes, each row
+    // still carries the time its reply came.
+    void rowsKeepTheirTimesWhileABoxHoldsThem()
+    {
+        QVERIFY(session->connectTo(ptyOf(*sim)));
+        QSignalSpy rows(session.get(), &DeviceSession::rowLogged);
+        startRunWithRows(1);
+        session->holdReplies();
+        QTest::qWait(6500);
+        QCOMPARE(rows.count(), 1);
+        session->releaseReplies();
+        QVERIFY(rows.count() >= 4);
+        for (int i = 1; i < rows.count(); ++i) {
+            const qint64 apart =
+                rows.at(i - 1).at(0).toDateTime().msecsTo(rows.at(i).at(0).toDateTime());
+            QVERIFY2(apart > 1500, qPrintable(QString::number(apart)));
+        }
+    }
+
+    // A device that never answers is told so while it is polled.
+    void pollingASilentLineEndsInNotAnswer()
+    {
+        veltra::sim::Faults silent;
+        silent.noAnswer = true;
+        sim->setFaults(silent);
+        QSignalSpy indicator(session.get(), &DeviceSession::indicator);
+        QSignalSpy overdue(session.get(), &DeviceSession::liveValuesOverdue);
+        QVERIFY(session->connectTo(ptyOf(*sim)));
+        session->startPolling();
+        QTRY_VERIFY_WITH_TIMEOUT(indicator.contains(Signal({"red", "NOT ANSWER"})), 7000);
+        QCOMPARE(overdue.count(), 0); // nothing was shown that could go stale
+        QVERIFY(session->liveValuesLate());
+    }
+
     void lostLineComesBackAndTheRunGoesOnOnlyWithItsDevice_data()
     {
         QTest::addColumn<qint32>("serialBack"); // the transmitter on the line when it is back
-        QTest::newRow("the same transmitter") << 1;
-        QTest::newRow("another transmitter") << 1043;
+        QTest::addColumn<bool>("readFirst");    // the serial number read before the run
+        QTest::addColumn<int>("silentMs");      // how long the one back keeps silent
+        QTest::newRow("the same transmitter") << 1 << true << 0;
+        QTest::newRow("another transmitter") << 1043 << true << 0;
+        QTest::newRow("another, the run started unread") << 1043 << false << 0;
+        QTest::newRow("another, silent for a while") << 1043 << true << 7000;
     }
 
     void lostLineComesBackAndTheRunGoesOnOnlyWithItsDevice()
     {
         QFETCH(qint32, serialBack);
+        QFETCH(bool, readFirst);
+        QFETCH(int, silentMs);
         QSignalSpy indicator(session.get(), &DeviceSession::indicator);
         QSignalSpy notices(session.get(), &DeviceSession::lineNotice);
         QSignalSpy ended(session.get(), &DeviceSession::runEnded);
         QSignalSpy interrupted(session.get(), &DeviceSession::runInterrupted);
-        QVERIFY(loseTheLineDuringARun(200, 20000));
+        QVERIFY(loseTheLineDuringARun(200, 20000, readFirst));
         QTRY_VERIFY_WITH_TIMEOUT(session->isWaitingForLine(), 10000);
         QCOMPARE(stateOf(*session), QStringLiteral("holds waiting running"));
         QCOMPARE(indicator.last(), Signal({"orange", "RECONNECT"}));
@@ -192,7 +232,19 @@ private slots:
         QCOMPARE(stateOf(*session), QStringLiteral("holds waiting running"));
         simBack = startSimulator(serialBack);
         QVERIFY(simBack);
+        veltra::sim::Faults silent;
+        silent.noAnswer = silentMs > 0;
+        simBack->setFaults(silent);
         pointLink(ptyOf(*simBack));
+        if (silentMs > 0) {
+            // Open again, but no device has said who it is: nothing is resumed.
+            QTest::qWait(silentMs);
+            QCOMPARE(stateOf(*session), QStringLiteral("open holds running"));
+            QCOMPARE(indicator.last(), Signal({"orange", "RECONNECT"}));
+            QVERIFY(!notices.last().first().toString().startsWith("Связь восстановлена"));
+            QCOMPARE(session->run().rows(), rowsBefore);
+            simBack->setFaults({});
+        }
 
         const QString csv = session->run().fileName();
         if (serialBack == 1) {
@@ -277,13 +329,16 @@ private:
     }
     // A run on the link to transmitter 1, then the line gone. The link leaves
     // the pty before it closes.
-    bool loseTheLineDuringARun(int reopenEveryMs, int giveUpAfterMs)
+    bool loseTheLineDuringARun(int reopenEveryMs, int giveUpAfterMs, bool readFirst = true)
     {
         session->setLineWaitIntervals(reopenEveryMs, giveUpAfterMs);
         pointLink(ptyOf(*sim));
-        if (!session->connectTo(link) || readSerial() != std::optional<qint32>(1))
+        if (!session->connectTo(link) || (readFirst && readSerial() != std::optional<qint32>(1)))
             return false;
         startRunWithRows(1);
+        // Unread, the run reads the serial number after its first reply.
+        if (!QTest::qWaitFor([this] { return session->runDevice().has_value(); }, 3000))
+            return false;
         pointLink(absent);
         sim->hangUp();
         return !QTest::currentTestFailed();
