@@ -29,8 +29,7 @@ void MainWindow::followRunInChart()
 // The device as the run's start event records it, read back the same way.
 void MainWindow::startRunIn(ChartWindow *chart)
 {
-    chart->startRun(session->run().fileName(),
-                    DeviceDescription::parse(session->describeDevice()));
+    chart->startRun(session->run().fileName(), DeviceDescription::parse(session->describeDevice()));
 }
 
 void MainWindow::on_showChart_triggered()

@@ -47,10 +47,11 @@ SerialLine::SerialLine(const QString &owner, QObject *parent)
                 noAnswerTimer.stop();
                 emit replyReceived(reply, receivedAt);
             });
-    // Delivered, though its bytes cannot be trusted: the device did answer.
+    // Delivered, but its bytes cannot be trusted: no answer yet, as far as
+    // the device's silence goes (a flood is mostly such frames).
     connect(serialWorker, &SerialWorker::receiveCorrupted, this,
             [this](const QByteArray &reply, const QDateTime &receivedAt) {
-                noAnswerTimer.stop();
+                rejectedSinceRequest = true;
                 emit corruptedReplyReceived(reply, receivedAt);
             });
     connect(

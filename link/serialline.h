@@ -62,8 +62,8 @@ signals:
     void replyRejected(QByteArray bytes, QDateTime receivedAt);
     void styleChanged(QStringList style);
     void requestSent();
-    // No reply for NoAnswerMs after a request; `onlyRejected` when bytes came
-    // all the same, none of them a reply.
+    // No reply with a good check byte for NoAnswerMs after a request;
+    // `onlyRejected` when bytes came all the same, none of them such a reply.
     void notAnswered(bool onlyRejected);
     // The device end has gone; `message` is the box the error calls for.
     void lost(QString message);

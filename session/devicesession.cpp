@@ -464,9 +464,14 @@ void DeviceSession::takeCorruptedReply(const QByteArray &reply, const QDateTime 
 // holds back what it says to the user and the run.
 void DeviceSession::acceptReply(Reply reply)
 {
-    serialLine->stopNoAnswerTimer();
+    if (reply.corrupted) {
+        reply.noteRejection = !rejectedNoted;
+        rejectedNoted = true;
+    } else {
+        serialLine->stopNoAnswerTimer();
+    }
     judgeIdentity(reply);
-    if (silent) {
+    if (silent && !reply.corrupted) {
         silent = false;
         reply.endsSilence = true;
         if (identityCheck == IdentityCheck::None && !styleAfterSilence.isEmpty()) {
@@ -512,6 +517,7 @@ void DeviceSession::judgeIdentity(Reply &reply)
     }
     reply.identity = Identity::Same;
     reply.identifies = !runSerial;
+    identifyAfterReply = false;
     reply.endsCheck = identityCheck;
     runSerial = serial;
     if (identityCheck != IdentityCheck::None) {
@@ -593,7 +599,8 @@ void DeviceSession::requestSent()
     showLinkState([this] { emit indicator(QStringLiteral("yellow"), QStringLiteral("WAIT")); });
 }
 
-// Bytes that made no reply: a run's events tell the first of each request.
+// Bytes that made no reply: a run's events tell the first of each request, and
+// so do replies whose check byte is wrong.
 void DeviceSession::replyRejected(const QByteArray &bytes, const QDateTime &receivedAt)
 {
     if (!testRun->isRunning() || rejectedNoted)
@@ -636,9 +643,10 @@ void DeviceSession::processReply(const Reply &received)
             emit message(asked->action, QStringLiteral("Ответ прибора повреждён (не совпал "
                                                        "контрольный байт): выполнение не "
                                                        "подтверждено."));
-        testRun->note(QStringLiteral("Ответ отброшен: не совпал контрольный байт (%1)")
-                          .arg(shownBytes(received.data)),
-                      received.receivedAt);
+        if (received.noteRejection)
+            testRun->note(QStringLiteral("Ответ отброшен: не совпал контрольный байт (%1)")
+                              .arg(shownBytes(received.data)),
+                          received.receivedAt);
         return;
     }
     if (received.data.isEmpty())
@@ -772,7 +780,11 @@ void DeviceSession::notAnswered(bool onlyRejected)
         return;
     if (first) {
         const QDateTime now = QDateTime::currentDateTime();
-        inTurn([this, now] { testRun->note(QStringLiteral("Нет ответа 5 с"), now); });
+        inTurn([this, now] {
+            testRun->note(QStringLiteral("Нет ответа 5 с"), now);
+            // A run that never heard its device cannot say which it was.
+            setRunUnidentified();
+        });
     }
     if (identityCheck == IdentityCheck::None)
         beginIdentityCheck(IdentityCheck::AfterSilence);

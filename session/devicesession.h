@@ -147,6 +147,7 @@ private:
         // It arrived while the run's device was known to be on the line.
         bool fromRunDevice = true;
         bool endsSilence = false;
+        bool noteRejection = false; // the first rejected one since the last request
         Identity identity = Identity::NotAsked;
         qint32 serial = 0;       // for Same and Other
         bool identifies = false; // the run's device was not known before it
