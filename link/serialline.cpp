@@ -163,7 +163,7 @@ void SerialLine::requestWritten()
         rejectedSinceRequest = false;
         noAnswerTimer.start();
     }
-    emit requestSent();
+    emit requestSent(routineSend);
 }
 
 void SerialLine::writeRaw(const QByteArray &bytes)

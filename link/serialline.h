@@ -61,7 +61,8 @@ signals:
     // Bytes that made no frame the device could have sent.
     void replyRejected(QByteArray bytes, QDateTime receivedAt);
     void styleChanged(QStringList style);
-    void requestSent();
+    // `routine` for a request the program repeats on its own.
+    void requestSent(bool routine);
     // No reply with a good check byte for NoAnswerMs after a request;
     // `onlyRejected` when bytes came all the same, none of them such a reply.
     void notAnswered(bool onlyRejected);

@@ -110,6 +110,7 @@ bool DeviceSession::connectTo(const QString &port, QString *whyNot)
 void DeviceSession::lineOpened()
 {
     silent = false;
+    rejectedNoted = false;
     styleAfterSilence.clear();
     userRequests.clear();
     // A journal that could not be written is told again on the next connection.
@@ -253,6 +254,8 @@ void DeviceSession::otherDeviceOnLine(const Reply &reply, qint32 serialNow)
     deviceRecord.take(Device::Command::DeviceInfo, Device::parseReply(reply.data).data);
     emit identityChanged();
     endRun(RunEnd::OtherDevice, QString::number(serialNow));
+    lineDownShown = false;
+    emit indicator(QStringLiteral("green"), QStringLiteral("SUCCESS"));
     emit runInterrupted(QStringLiteral("На линии другой прибор: № %1 вместо № %2.\n"
                                        "Испытание завершено.")
                             .arg(serialNow)
@@ -591,10 +594,12 @@ void DeviceSession::lineStyle(const QStringList &style)
     showLinkState([this, style] { emit styleChanged(style); });
 }
 
-void DeviceSession::requestSent()
+// A silent line stays told so while the program asks on its own; the user's
+// own request shows that it went out.
+void DeviceSession::requestSent(bool routine)
 {
     rejectedNoted = false;
-    if (silent || identityCheck != IdentityCheck::None)
+    if ((silent && routine) || identityCheck != IdentityCheck::None)
         return;
     showLinkState([this] { emit indicator(QStringLiteral("yellow"), QStringLiteral("WAIT")); });
 }

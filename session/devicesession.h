@@ -185,7 +185,7 @@ private:
     void setRunUnidentified();
     void showLinkState(const std::function<void()> &show);
     void lineStyle(const QStringList &style);
-    void requestSent();
+    void requestSent(bool routine);
     void replyRejected(const QByteArray &bytes, const QDateTime &receivedAt);
     void answerMissed();
 
