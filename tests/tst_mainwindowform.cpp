@@ -105,6 +105,13 @@ QSet<QString> namesOf(const QList<QWidget *> &widgets)
     return names;
 }
 
+// The tab pages and the grid of what each shows.
+const QList<QPair<QString, QString>> kPages = {{"tabData", "gridLayout_5"},
+                                               {"tabSettings", "gridLayout_6"},
+                                               {"tabParam", "gridLayout_19"},
+                                               {"tabCalib", "gridLayout_10"},
+                                               {"tabTesting", "gridLayout_16"}};
+
 const QStringList kValueBoxes = {QStringLiteral("preValue"), QStringLiteral("correctedValue"),
                                  QStringLiteral("tempADC"), QStringLiteral("tempTMP"),
                                  QStringLiteral("Iout")};
@@ -329,18 +336,21 @@ private slots:
         QTest::addColumn<QString>("layout");
         const QList<QPair<const char *, const char *>> pairs = {
             {"centralWidget", "gridLayout_3"}, {"frame_2", "gridLayout_7"},
-            {"tabData", "gridLayout_5"},       {"frame", "gridLayout"},
-            {"frame_5", "gridLayout_9"},       {"tabSettings", "gridLayout_6"},
+            {"frame", "gridLayout"},           {"frame_5", "gridLayout_9"},
             {"frame_4", "gridLayout_4"},       {"frame1", "gridLayout_2"},
             {"frame_3", "horizontalLayout"},   {"frame_41", "horizontalLayout_2"},
-            {"tabParam", "gridLayout_19"},     {"tabCalib", "gridLayout_10"},
             {"groupBox_6", "gridLayout_12"},   {"groupBox_8", "gridLayout_8"},
             {"groupBox_17", "verticalLayout"}, {"groupBox", "gridLayout_11"},
-            {"tabTesting", "gridLayout_16"},
         };
         for (const auto &pair : pairs)
             QTest::newRow(pair.first)
                 << QString::fromLatin1(pair.first) << QString::fromLatin1(pair.second);
+        // Each page holds a scroll area whose contents hold what the page shows.
+        for (const auto &page : kPages) {
+            QTest::newRow(qPrintable(page.first)) << page.first << page.first + "Layout";
+            QTest::newRow(qPrintable(page.first + "Contents"))
+                << page.first + "Contents" << page.second;
+        }
     }
 
     void containerUsesItsLayout()
@@ -1250,7 +1260,7 @@ private slots:
     void windowSizes()
     {
         QCOMPARE(m_window->size(), QSize(734, 680));
-        QCOMPARE(m_window->minimumSize(), QSize(660, 680));
+        QCOMPARE(m_window->minimumSize(), QSize(660, 540));
         QCOMPARE(m_window->maximumSize(), QSize(867, 680));
     }
 
@@ -1259,7 +1269,7 @@ private slots:
         QTest::addColumn<QSize>("requested");
         QTest::addColumn<QSize>("result");
         QTest::newRow("huge") << QSize(2000, 2000) << QSize(867, 680);
-        QTest::newRow("tiny") << QSize(100, 100) << QSize(660, 680);
+        QTest::newRow("tiny") << QSize(100, 100) << QSize(660, 540);
         QTest::newRow("taller only") << QSize(700, 900) << QSize(700, 680);
         QTest::newRow("widest") << QSize(867, 680) << QSize(867, 680);
         QTest::newRow("narrowest") << QSize(660, 680) << QSize(660, 680);
