@@ -1,7 +1,9 @@
-// Checks of the main window form: what the generated Ui::MainWindow builds on a bare window.
+// Checks of the main window form: what the generated Ui::MainWindow builds on a bare window,
+// and how the configurator's window built on it fits a short screen.
 // Widgets are looked up by object name, so that a renamed object (and with it a handler that
 // would no longer be bound) shows up as a failure here.
 
+#include "app/mainwindow.h"
 #include "ui_mainwindow.h"
 
 #include <QtTest>
@@ -11,6 +13,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDateEdit>
+#include <QDir>
 #include <QDoubleSpinBox>
 #include <QFrame>
 #include <QGridLayout>
@@ -26,6 +29,7 @@
 #include <QStatusBar>
 #include <QTabWidget>
 #include <QTableWidget>
+#include <QTemporaryDir>
 #include <QTranslator>
 
 #include <memory>
@@ -111,6 +115,32 @@ const QList<QPair<QString, QString>> kPages = {{"tabData", "gridLayout_5"},
                                                {"tabParam", "gridLayout_19"},
                                                {"tabCalib", "gridLayout_10"},
                                                {"tabTesting", "gridLayout_16"}};
+
+// The laid-out widgets below `root` that got less height than they ask for.
+QStringList squashedBelow(QWidget *root)
+{
+    QStringList squashed;
+    for (QWidget *widget : root->findChildren<QWidget *>()) {
+        const QLayout *layout = widget->parentWidget()->layout();
+        if (!widget->isVisibleTo(root) || layout == nullptr || layout->indexOf(widget) < 0)
+            continue;
+        const int asked = widget->minimumHeight() > 0 ? widget->minimumHeight()
+                                                      : widget->minimumSizeHint().height();
+        if (widget->height() < qMin(asked, widget->maximumHeight()))
+            squashed << widget->objectName();
+    }
+    return squashed;
+}
+
+// Whether all of `widget` shows in its window: not hidden, not scrolled out of a scroll
+// area's viewport, not cut off by any widget it sits in.
+bool shownWhole(const QWidget *widget)
+{
+    QRect shown = widget->rect();
+    for (const QWidget *w = widget; !w->isWindow(); w = w->parentWidget())
+        shown = shown.translated(w->pos()) & w->parentWidget()->rect();
+    return widget->isVisible() && shown.size() == widget->size();
+}
 
 const QStringList kValueBoxes = {QStringLiteral("preValue"), QStringLiteral("correctedValue"),
                                  QStringLiteral("tempADC"), QStringLiteral("tempTMP"),
@@ -885,7 +915,7 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(name) << QSize(0, 30);
         for (const char *name :
              {"comboGradType", "comboGradName", "LowerRange", "UpperRange", "dempBuffSize", "Hyst",
-              "CompensationCheckBox", "buttonReadProbeType", "frame1", "refVal", "measVal_5"})
+              "CompensationCheckBox", "buttonReadProbeType", "refVal", "measVal_5"})
             QTest::newRow(name) << QString::fromLatin1(name) << QSize(0, 26);
         QTest::newRow("frame_5") << "frame_5" << QSize(0, 60);
         // The converter and cold-junction buttons may narrow down to 70 pixels, which leaves the
@@ -1281,6 +1311,54 @@ private slots:
         QFETCH(QSize, result);
         m_window->resize(requested);
         QCOMPARE(m_window->size(), result);
+    }
+
+    void shortWindowKeepsEveryControlAndTheRunInSight_data()
+    {
+        QTest::addColumn<QSize>("requested");
+        QTest::addColumn<int>("height");
+        QTest::newRow("1024x640") << QSize(1024, 640) << 640;
+        QTest::newRow("shortest") << QSize(660, 540) << 540;
+        QTest::newRow("below the shortest") << QSize(1024, 400) << 540;
+    }
+
+    // A laptop screen leaves the window less height than the form was drawn for: a page that
+    // no longer fits scrolls rather than squeezing its controls, and the buttons of polling and
+    // of a test run and the link indicator show whole.
+    void shortWindowKeepsEveryControlAndTheRunInSight()
+    {
+        QFETCH(QSize, requested);
+        QFETCH(int, height);
+        QTemporaryDir workDir;
+        QVERIFY(workDir.isValid());
+        const QString previousDir = QDir::currentPath();
+        QDir::setCurrent(workDir.path());
+        auto window = std::make_unique<MainWindow>();
+        QDir::setCurrent(previousDir);
+        window->resize(requested);
+        window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(window.get()));
+        QCOMPARE(window->height(), height);
+
+        // A long run has filled the table and says how it stands, under stale live values.
+        window->findChild<QTableWidget *>("table")->setRowCount(500);
+        window->findChild<QLabel *>("testRunState")->setText("Идёт испытание: 1.csv, строк: 500");
+        auto *liveState = window->findChild<QLabel *>("liveValuesState");
+        liveState->setText("Значения не обновляются (идёт испытание).");
+        liveState->show();
+        auto *tabs = window->findChild<QTabWidget *>("tabWidget");
+        const QMap<QString, QStringList> runButtons = {
+            {"tabData", {"startButton", "stopButton"}},
+            {"tabTesting", {"pushButtonStartTesting", "pushButtonStopTesting"}}};
+        for (const auto &page : kPages) {
+            tabs->setCurrentWidget(window->findChild<QWidget *>(page.first));
+            QCoreApplication::sendPostedEvents();
+            const QStringList squashed = squashedBelow(window->centralWidget());
+            QVERIFY2(squashed.isEmpty(), qPrintable(page.first + ": " + squashed.join(' ')));
+            for (const QString &name : runButtons.value(page.first))
+                QVERIFY2(shownWhole(window->findChild<QWidget *>(name)), qPrintable(name));
+        }
+        QVERIFY(shownWhole(window->statusBar()->findChild<QLabel *>()));
     }
 
     void statusBarRunsRightToLeft()
