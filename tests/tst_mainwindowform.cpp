@@ -105,6 +105,39 @@ QSet<QString> namesOf(const QList<QWidget *> &widgets)
     return names;
 }
 
+// The tab pages and the grid of what each shows.
+const QList<QPair<QString, QString>> kPages = {{"tabData", "gridLayout_5"},
+                                               {"tabSettings", "gridLayout_6"},
+                                               {"tabParam", "gridLayout_19"},
+                                               {"tabCalib", "gridLayout_10"},
+                                               {"tabTesting", "gridLayout_16"}};
+
+// The laid-out widgets below `root` that got less height than they ask for.
+QStringList squashedBelow(QWidget *root)
+{
+    QStringList squashed;
+    for (QWidget *widget : root->findChildren<QWidget *>()) {
+        const QLayout *layout = widget->parentWidget()->layout();
+        if (!widget->isVisibleTo(root) || layout == nullptr || layout->indexOf(widget) < 0)
+            continue;
+        const int asked = widget->minimumHeight() > 0 ? widget->minimumHeight()
+                                                      : widget->minimumSizeHint().height();
+        if (widget->height() < qMin(asked, widget->maximumHeight()))
+            squashed << widget->objectName();
+    }
+    return squashed;
+}
+
+// Whether all of `widget` shows in its window: not hidden, not scrolled out of a scroll
+// area's viewport, not cut off by any widget it sits in.
+bool shownWhole(const QWidget *widget)
+{
+    QRect shown = widget->rect();
+    for (const QWidget *w = widget; !w->isWindow(); w = w->parentWidget())
+        shown = shown.translated(w->pos()) & w->parentWidget()->rect();
+    return widget->isVisible() && shown.size() == widget->size();
+}
+
 const QStringList kValueBoxes = {QStringLiteral("preValue"), QStringLiteral("correctedValue"),
                                  QStringLiteral("tempADC"), QStringLiteral("tempTMP"),
                                  QStringLiteral("Iout")};
@@ -329,18 +362,21 @@ private slots:
         QTest::addColumn<QString>("layout");
         const QList<QPair<const char *, const char *>> pairs = {
             {"centralWidget", "gridLayout_3"}, {"frame_2", "gridLayout_7"},
-            {"tabData", "gridLayout_5"},       {"frame", "gridLayout"},
-            {"frame_5", "gridLayout_9"},       {"tabSettings", "gridLayout_6"},
+            {"frame", "gridLayout"},           {"frame_5", "gridLayout_9"},
             {"frame_4", "gridLayout_4"},       {"frame1", "gridLayout_2"},
             {"frame_3", "horizontalLayout"},   {"frame_41", "horizontalLayout_2"},
-            {"tabParam", "gridLayout_19"},     {"tabCalib", "gridLayout_10"},
             {"groupBox_6", "gridLayout_12"},   {"groupBox_8", "gridLayout_8"},
             {"groupBox_17", "verticalLayout"}, {"groupBox", "gridLayout_11"},
-            {"tabTesting", "gridLayout_16"},
         };
         for (const auto &pair : pairs)
             QTest::newRow(pair.first)
                 << QString::fromLatin1(pair.first) << QString::fromLatin1(pair.second);
+        // Each page holds a scroll area whose contents hold what the page shows.
+        for (const auto &page : kPages) {
+            QTest::newRow(qPrintable(page.first)) << page.first << page.first + "Layout";
+            QTest::newRow(qPrintable(page.first + "Contents"))
+                << page.first + "Contents" << page.second;
+        }
     }
 
     void containerUsesItsLayout()
@@ -875,7 +911,7 @@ private slots:
             QTest::newRow(name) << QString::fromLatin1(name) << QSize(0, 30);
         for (const char *name :
              {"comboGradType", "comboGradName", "LowerRange", "UpperRange", "dempBuffSize", "Hyst",
-              "CompensationCheckBox", "buttonReadProbeType", "frame1", "refVal", "measVal_5"})
+              "CompensationCheckBox", "buttonReadProbeType", "refVal", "measVal_5"})
             QTest::newRow(name) << QString::fromLatin1(name) << QSize(0, 26);
         QTest::newRow("frame_5") << "frame_5" << QSize(0, 60);
         // The converter and cold-junction buttons may narrow down to 70 pixels, which leaves the
@@ -1250,7 +1286,7 @@ private slots:
     void windowSizes()
     {
         QCOMPARE(m_window->size(), QSize(734, 680));
-        QCOMPARE(m_window->minimumSize(), QSize(660, 680));
+        QCOMPARE(m_window->minimumSize(), QSize(660, 540));
         QCOMPARE(m_window->maximumSize(), QSize(867, 680));
     }
 
@@ -1259,7 +1295,7 @@ private slots:
         QTest::addColumn<QSize>("requested");
         QTest::addColumn<QSize>("result");
         QTest::newRow("huge") << QSize(2000, 2000) << QSize(867, 680);
-        QTest::newRow("tiny") << QSize(100, 100) << QSize(660, 680);
+        QTest::newRow("tiny") << QSize(100, 100) << QSize(660, 540);
         QTest::newRow("taller only") << QSize(700, 900) << QSize(700, 680);
         QTest::newRow("widest") << QSize(867, 680) << QSize(867, 680);
         QTest::newRow("narrowest") << QSize(660, 680) << QSize(660, 680);
@@ -1271,6 +1307,42 @@ private slots:
         QFETCH(QSize, result);
         m_window->resize(requested);
         QCOMPARE(m_window->size(), result);
+    }
+
+    void shortWindowKeepsEveryControlAndTheRunInSight_data()
+    {
+        QTest::addColumn<int>("height");
+        QTest::newRow("1024x640") << 640;
+        QTest::newRow("shortest") << 540;
+    }
+
+    // A laptop screen leaves the window less height than the form was drawn for: a page that
+    // no longer fits scrolls rather than squeezing its controls, and the buttons of polling and
+    // of a test run and the link indicator (added at start-up, as here) show whole.
+    void shortWindowKeepsEveryControlAndTheRunInSight()
+    {
+        QFETCH(int, height);
+        auto *indicator = new QLabel(QStringLiteral("NONE"));
+        m_window->statusBar()->addWidget(indicator);
+        // A long run has filled the table and says how it stands.
+        m_ui.table->setRowCount(500);
+        m_ui.testRunState->setText(QStringLiteral("Идёт испытание: 1.csv, строк: 500"));
+        m_window->resize(1024, height);
+        m_window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+        QCOMPARE(m_window->height(), height);
+        const QMap<QString, QList<QWidget *>> runButtons = {
+            {"tabData", {m_ui.startButton, m_ui.stopButton}},
+            {"tabTesting", {m_ui.pushButtonStartTesting, m_ui.pushButtonStopTesting}}};
+        for (const auto &page : kPages) {
+            m_ui.tabWidget->setCurrentWidget(widget<QWidget>(qPrintable(page.first)));
+            QCoreApplication::sendPostedEvents();
+            const QStringList squashed = squashedBelow(m_ui.centralWidget);
+            QVERIFY2(squashed.isEmpty(), qPrintable(page.first + ": " + squashed.join(' ')));
+            for (QWidget *button : runButtons.value(page.first))
+                QVERIFY2(shownWhole(button), qPrintable(button->objectName()));
+        }
+        QVERIFY(shownWhole(indicator));
     }
 
     void statusBarRunsRightToLeft()
