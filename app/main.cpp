@@ -5,6 +5,7 @@
 #include <QCommandLineParser>
 #include <QSerialPortInfo>
 #include <QTextStream>
+#include <QTimer>
 
 int main(int argc, char *argv[])
 {
@@ -41,6 +42,8 @@ int main(int argc, char *argv[])
     for (const QString &name : options.values(port))
         window->addPort(name);
     window->show();
+    // The frame is known once the window system has placed the window.
+    QTimer::singleShot(0, window, &MainWindow::fitToScreen);
     const int code = app.exec();
     delete window;
     return code;

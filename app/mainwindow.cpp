@@ -11,6 +11,8 @@
 #include <QDate>
 #include <QDir>
 #include <QHeaderView>
+#include <QScreen>
+#include <QWindow>
 
 MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWindow)
 {
@@ -128,6 +130,20 @@ MainWindow::~MainWindow()
     delete session;
     delete debugWindow;
     delete ui;
+}
+
+void MainWindow::fitToScreen()
+{
+    const QScreen *shownOn = windowHandle() ? windowHandle()->screen() : nullptr;
+    if (!shownOn)
+        return;
+    const QRect available = shownOn->availableGeometry();
+    const int frameHeight = frameGeometry().height() - height();
+    const int room = available.height() - frameHeight;
+    if (height() <= room)
+        return;
+    resize(width(), qMax(minimumHeight(), room));
+    move(frameGeometry().x(), available.top());
 }
 
 void MainWindow::on_debugMode_triggered()

@@ -39,6 +39,9 @@ public:
     // A port the system does not list, such as the simulator's pseudo-terminal:
     // added to the port list (and kept there across "Обновить") and selected.
     void addPort(const QString &name);
+    // A screen shorter than the window (a laptop at 125 %) gets the window as
+    // tall as it has room for, its top on the screen. Call once it is shown.
+    void fitToScreen();
 
     // Exports go to, and the load dialog opens on, "configs" in the working
     // directory unless set here.
