@@ -210,6 +210,39 @@ private slots:
         QVERIFY(sent.size() < 1000);
     }
 
+    // 300 groups take 2.4 s: the window counts them, refuses a second send and
+    // stops at "Прервать"; the next send then goes and its end is told.
+    void rawSendShowsProgressRefusesASecondAndCancels()
+    {
+        QStringList groups;
+        for (int i = 0; i < 300; ++i)
+            groups.append(QStringLiteral("2A"));
+        field<QLineEdit>("ManualTxData")->setText(groups.join(' '));
+        press("manualSendButton");
+        auto *progress = field<QLabel>("manualSendProgress");
+        QTRY_VERIFY(rig->lineBytes().size() >= 5);
+        QVERIFY2(progress->text().startsWith(QStringLiteral("Отправлено групп: ")),
+                 qPrintable(progress->text()));
+        field<QLineEdit>("ManualTxData")->setText("7E");
+        press("manualSendButton");
+        QVERIFY2(
+            progress->text().endsWith(QStringLiteral("Новая отправка не начата: эта ещё идёт")),
+            qPrintable(progress->text()));
+        press("manualCancelButton");
+        const QByteArray sent = lineAfter(100);
+        QCOMPARE(lineAfter(100), sent);
+        QCOMPARE(sent, QByteArray(sent.size(), '\x2A'));
+        QVERIFY(sent.size() < 300);
+        QCOMPARE(progress->text(),
+                 QStringLiteral("Прервано: отправлено групп %1 из 300").arg(sent.size()));
+        QVERIFY(!field<QPushButton>("manualCancelButton")->isEnabled());
+
+        press("manualSendButton");
+        QTRY_VERIFY(!field<QPushButton>("manualCancelButton")->isEnabled());
+        QCOMPARE(progress->text(), QStringLiteral("Отправлено групп: 1 из 1"));
+        QCOMPARE(lineAfter(50), sent + "\x7E");
+    }
+
     void mirrorsMainWindowTraffic()
     {
         rig->click("buttonReadProbeType");
