@@ -88,9 +88,16 @@ public:
     const PointStore points;
     std::atomic<int> written{0};
     std::atomic<bool> cancelled{false};
-    // Read once the thread has finished.
-    bool ok = false;
-    QString error;
+
+    // Once the thread has finished. Qt's own wait and signals are invisible
+    // to ThreadSanitizer; the flag orders what run() wrote before this.
+    bool outcome(QString *why) const
+    {
+        if (!over.load(std::memory_order_acquire))
+            return false;
+        *why = error;
+        return ok;
+    }
 
 protected:
     void run() override
@@ -99,7 +106,13 @@ protected:
             written = rows;
             return !cancelled;
         });
+        over.store(true, std::memory_order_release);
     }
+
+private:
+    bool ok = false;
+    QString error;
+    std::atomic<bool> over{false};
 };
 
 SpreadsheetExportJob::SpreadsheetExportJob(const QString &path, PointStore points, QObject *parent)
@@ -110,7 +123,9 @@ SpreadsheetExportJob::SpreadsheetExportJob(const QString &path, PointStore point
     // Emitted in the thread, so it comes here through the event loop.
     connect(thread, &QThread::finished, this, [this] {
         progressTimer.stop();
-        emit finished(thread->ok, thread->error);
+        QString error;
+        const bool ok = thread->outcome(&error);
+        emit finished(ok, error);
     });
 }
 
@@ -118,6 +133,8 @@ SpreadsheetExportJob::~SpreadsheetExportJob()
 {
     thread->cancelled = true;
     thread->wait();
+    QString ignored;
+    thread->outcome(&ignored); // the rows it read are freed after it is done with them
     delete thread;
 }
 
