@@ -89,8 +89,9 @@ public:
     std::atomic<int> written{0};
     std::atomic<bool> cancelled{false};
 
-    // Once the thread has finished. Qt's own wait and signals are invisible
-    // to ThreadSanitizer; the flag orders what run() wrote before this.
+    // Once the thread has finished. The flag itself orders what run() wrote
+    // before what the caller reads, without leaning on how Qt waits and
+    // queues signals.
     bool outcome(QString *why) const
     {
         if (!over.load(std::memory_order_acquire))
