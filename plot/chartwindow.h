@@ -11,10 +11,10 @@
 #include <QTimer>
 #include <QWidget>
 
-class SpreadsheetExportJob;
-
 #include <array>
 #include <optional>
+
+class SpreadsheetExportJob;
 
 namespace Ui {
 class ChartWindow;
