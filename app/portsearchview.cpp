@@ -7,25 +7,48 @@
 
 #include <QProgressDialog>
 
-// "Найти прибор": every port of the "Порт" list is tried in turn, and the
-// first that answers a DeviceInfo read is selected there. Nothing is
-// connected: the user still presses "Подключиться".
+// "Найти прибор": every port of the "Порт" list is tried in turn, every one
+// that answers a DeviceInfo read is listed, and the first of them is selected
+// there. Nothing is connected: the user still presses "Подключиться".
 
 namespace {
 
 const QString SearchTitle = QStringLiteral("Найти прибор");
 
-QString resultText(const QList<PortSearch::PortResult> &tried,
-                   const std::optional<Device::DeviceInfoReply> &found)
+QString portLine(const PortSearch::PortResult &result)
 {
-    if (found)
-        return QStringLiteral("Прибор найден: %1, № %2, версия %3")
-            .arg(tried.last().port)
-            .arg(found->serialNumber)
-            .arg(found->firmware);
-    QStringList lines{QStringLiteral("Прибор не найден. Опрошены порты:")};
-    for (const PortSearch::PortResult &result : tried)
-        lines << QStringLiteral("%1 — %2").arg(result.port, PortSearch::verdictText(result));
+    return QStringLiteral("%1 — %2").arg(result.port, PortSearch::verdictText(result));
+}
+
+// The devices found, then the ports that sent something else; or, with no
+// device found, what every port did.
+QString resultText(const QList<PortSearch::PortResult> &tried,
+                   const QList<PortSearch::PortResult> &answered)
+{
+    QStringList lines;
+    if (answered.isEmpty()) {
+        lines << QStringLiteral("Прибор не найден. Опрошены порты:");
+        for (const PortSearch::PortResult &result : tried)
+            lines << portLine(result);
+        return lines.join(QLatin1Char('\n'));
+    }
+    if (answered.size() == 1) {
+        lines << QStringLiteral("Прибор найден: %1, %2")
+                     .arg(answered.first().port, PortSearch::verdictText(answered.first()));
+    } else {
+        lines << QStringLiteral("Найдено приборов: %1. В списке «Порт» выбран первый.")
+                     .arg(answered.size());
+        for (const PortSearch::PortResult &result : answered)
+            lines << portLine(result);
+    }
+    QStringList others;
+    for (const PortSearch::PortResult &result : tried) {
+        if (result.verdict == PortSearch::Verdict::NotTheDevice ||
+            result.verdict == PortSearch::Verdict::Noise)
+            others << portLine(result);
+    }
+    if (!others.isEmpty())
+        lines << QStringLiteral("На других портах:") << others;
     return lines.join(QLatin1Char('\n'));
 }
 
@@ -74,16 +97,17 @@ void MainWindow::on_findDevice_triggered()
         progress->deleteLater();
         search->deleteLater();
         const QList<PortSearch::PortResult> tried = search->results();
-        const std::optional<Device::DeviceInfoReply> found = search->found();
-        if (found) {
+        const QList<PortSearch::PortResult> answered = search->answered();
+        if (!answered.isEmpty()) {
             for (int i = 0; i < ui->comboPort->count(); ++i) {
-                if (LineSettings::portNameOf(ui->comboPort->itemText(i)) == tried.last().port)
+                if (LineSettings::portNameOf(ui->comboPort->itemText(i)) == answered.first().port)
                     ui->comboPort->setCurrentIndex(i);
             }
         }
         // The box opens from the event loop, not from inside the search's handlers.
         QMetaObject::invokeMethod(
-            this, [this, text = resultText(tried, found)] { showInformation(SearchTitle, text); },
+            this,
+            [this, text = resultText(tried, answered)] { showInformation(SearchTitle, text); },
             Qt::QueuedConnection);
     });
     progress->show();

@@ -40,4 +40,14 @@ inline QString shownPath(const QString &path)
     return QDir::toNativeSeparators(QDir::cleanPath(QDir::current().absoluteFilePath(path)));
 }
 
+// Writes `line` at the file's position whole or not at all: when only part of
+// it goes (a full disk), the file is cut back to where the line began, so it
+// never ends in half a line. On failure `why` tells the reason in the user's
+// words. For a file opened unbuffered, which every line file here is.
+bool writeWholeLine(QFileDevice &file, const QByteArray &line, QString *why);
+
+// Why `bytes` could not be written to `file`: "Диск заполнен" when the disk
+// has no room left, the file's own error otherwise.
+QString writeFailure(const QFileDevice &file, qint64 bytes);
+
 } // namespace UserFile

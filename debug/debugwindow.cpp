@@ -9,6 +9,12 @@
 
 #include <QMessageBox>
 
+namespace {
+
+const QString LineClosed = QStringLiteral("Связь закрыта: отправлено групп %1 из %2");
+
+} // namespace
+
 DebugWindow::DebugWindow(QWidget *parent, DeviceSession *session)
     : QDialog(parent), ui(new Ui::DebugWindow), session(session)
 {
@@ -55,25 +61,55 @@ void DebugWindow::on_sendButton_clicked()
 void DebugWindow::changeEnabled()
 {
     ui->sendButton->setEnabled(session->isOpen());
-    if (!session->isOpen()) {
-        rawGroups.clear();
-        rawPause.stop();
-    }
+    if (!session->isOpen() && rawSending)
+        endRawSend(LineClosed);
 }
 
 void DebugWindow::on_manualSendButton_clicked()
 {
     if (!session->isOpen())
         return;
-    // A second click while groups are still going out queues its groups after them.
+    // A send runs until the pause after its last group: a second one is refused
+    // meanwhile, so that its bytes cannot mix with the first one's.
+    if (rawSending) {
+        rawRefused = true;
+        showRawProgress();
+        return;
+    }
     const QList<QByteArray> groups = HexInput::rawGroups(ui->ManualTxData->text());
-    rawGroups.append(groups);
+    rawGroups = groups;
+    rawSent = 0;
+    rawTotal = groups.size();
+    rawRefused = false;
+    rawSending = true;
+    ui->manualCancelButton->setEnabled(true);
     QByteArray all;
     for (const QByteArray &group : groups)
         all.append(group);
     emit rawBytesSent(all);
-    if (!rawPause.isActive())
-        sendNextRawGroup();
+    sendNextRawGroup();
+}
+
+void DebugWindow::on_manualCancelButton_clicked()
+{
+    endRawSend(QStringLiteral("Прервано: отправлено групп %1 из %2"));
+}
+
+void DebugWindow::endRawSend(const QString &outcome)
+{
+    rawGroups.clear();
+    rawPause.stop();
+    rawSending = false;
+    ui->manualCancelButton->setEnabled(false);
+    ui->manualSendProgress->setText(outcome.arg(rawSent).arg(rawTotal));
+}
+
+void DebugWindow::showRawProgress()
+{
+    QString text = QStringLiteral("Отправлено групп: %1 из %2").arg(rawSent).arg(rawTotal);
+    if (rawRefused)
+        text += QStringLiteral(". Новая отправка не начата: эта ещё идёт");
+    ui->manualSendProgress->setText(text);
 }
 
 // Each group goes to the line as typed, unframed, with a short pause after
@@ -81,14 +117,22 @@ void DebugWindow::on_manualSendButton_clicked()
 // really sees the gaps.
 void DebugWindow::sendNextRawGroup()
 {
-    if (rawGroups.isEmpty() || !session->isOpen())
+    if (!session->isOpen()) {
+        endRawSend(LineClosed);
         return;
+    }
+    if (rawGroups.isEmpty()) {
+        endRawSend(QStringLiteral("Отправлено групп: %1 из %2"));
+        return;
+    }
     const QByteArray group = rawGroups.takeFirst();
     if (!group.isEmpty()) {
         session->line()->writeRaw(group);
         if (traffic.isOn())
             checkTrafficWritten(traffic.addSentRaw(QDateTime::currentDateTime(), group));
     }
+    ++rawSent;
+    showRawProgress();
     rawPause.start();
 }
 

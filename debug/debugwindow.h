@@ -36,10 +36,14 @@ private slots:
     void on_sendButton_clicked();
     void changeEnabled();
     void on_manualSendButton_clicked();
+    void on_manualCancelButton_clicked();
     void on_recordTraffic_toggled(bool on);
 
 private:
     void sendNextRawGroup();
+    // Drops the groups not sent yet and says how far the send went.
+    void endRawSend(const QString &outcome);
+    void showRawProgress();
     // Called with whether the last line reached the file; the first failure
     // ends the recording and is told once, the line goes on as before.
     void checkTrafficWritten(bool written);
@@ -47,9 +51,13 @@ private:
     Ui::DebugWindow *ui;
     DeviceSession *session;
     // Raw groups still to go, each followed by its pause. They go out from the
-    // event loop, so the window stays usable however many there are, and a
-    // disconnect drops the rest.
+    // event loop, so the window stays usable however many there are; one send
+    // at a time, which "Прервать" or a disconnect ends early.
     QList<QByteArray> rawGroups;
     QTimer rawPause;
+    bool rawSending = false; // from the first group until the pause after the last
+    int rawSent = 0;
+    int rawTotal = 0;
+    bool rawRefused = false; // a second send was asked for while this one ran
     TrafficLog traffic;
 };

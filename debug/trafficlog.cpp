@@ -26,6 +26,7 @@ QString receivedVerdict(FrameCodec::Outcome outcome)
 bool TrafficLog::start(const QDateTime &now)
 {
     stop();
+    failure.clear();
     QDir::current().mkpath(directory());
     const QString stamp = QLocale::c().toString(now, QStringLiteral("yyyy-MM-dd hh-mm-ss"));
     return UserFile::createNew(
@@ -69,6 +70,5 @@ bool TrafficLog::add(const QDateTime &time, const char *direction, const QByteAr
     if (!verdict.isEmpty())
         line += QStringLiteral("  ") + verdict;
     line += QLatin1Char('\n');
-    const QByteArray text = line.toUtf8();
-    return file.write(text) == text.size();
+    return UserFile::writeWholeLine(file, line.toUtf8(), &failure);
 }

@@ -15,7 +15,7 @@ class QDateTime;
 // wrote as typed, "RX" a reply received), the bytes in the window's hex form
 // and, for a reply, whether it was accepted. Each line reaches the operating
 // system before the call returns, so a crash loses none, and the cost of a
-// line does not grow with the file.
+// line does not grow with the file. A line goes in whole or not at all.
 class TrafficLog
 {
 public:
@@ -27,9 +27,11 @@ public:
     void stop();
     bool isOn() const { return file.isOpen(); }
     QString fileName() const { return file.fileName(); }
-    QString errorString() const { return file.errorString(); }
+    // Why the file could not be created, or why the last line did not go in.
+    QString errorString() const { return failure.isEmpty() ? file.errorString() : failure; }
 
-    // False when the line did not reach the file (a full disk, a file gone).
+    // False when the line did not reach the file (a full disk, a file gone);
+    // the file then holds none of it.
     bool addSent(const QDateTime &time, const QByteArray &frame);
     bool addSentRaw(const QDateTime &time, const QByteArray &bytes);
     bool addReceived(const QDateTime &time, const QByteArray &bytes, FrameCodec::Outcome outcome);
@@ -39,4 +41,5 @@ private:
              const QString &verdict = QString());
 
     QFile file;
+    QString failure;
 };

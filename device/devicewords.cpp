@@ -163,10 +163,12 @@ QString DeviceWords::constants(const Device::ConverterConstants &constants)
 
 QString DeviceWords::production(const Device::DeviceInfoReply &info)
 {
-    const QString date =
-        info.date().isValid()
-            ? QLocale::c().toString(info.date(), QStringLiteral("dd.MM.yyyy"))
-            : QStringLiteral("%1.%2.%3").arg(info.day).arg(info.month).arg(info.year);
+    const QString date = info.date().isValid()
+                             ? QLocale::c().toString(info.date(), QStringLiteral("dd.MM.yyyy"))
+                             : QStringLiteral("%1.%2.%3")
+                                   .arg(info.day, 2, 10, QLatin1Char('0'))
+                                   .arg(info.month, 2, 10, QLatin1Char('0'))
+                                   .arg(info.year, 4, 10, QLatin1Char('0'));
     QString text = QStringLiteral("Серийный номер: %1, Дата производства: %2")
                        .arg(info.serialNumber)
                        .arg(date);

@@ -21,6 +21,18 @@ QByteArray frameAt(const QByteArray &bytes, int start)
     return bytes.mid(start, size);
 }
 
+// Whether any whole frame with a good check byte is among the bytes.
+bool holdsFrame(const QByteArray &bytes)
+{
+    for (int start = bytes.indexOf(FrameCodec::Delimiter); start >= 0;
+         start = bytes.indexOf(FrameCodec::Delimiter, start + 1)) {
+        const QByteArray frame = frameAt(bytes, start);
+        if (!frame.isEmpty() && FrameCodec::acceptFrame(frame).checkByteOk)
+            return true;
+    }
+    return false;
+}
+
 } // namespace
 
 PortSearch::PortSearch(QObject *parent)
@@ -30,8 +42,11 @@ PortSearch::PortSearch(QObject *parent)
     deadline.setInterval(AnswerTimeoutMs);
     nextPort.setSingleShot(true);
     nextPort.setInterval(0);
-    connect(&deadline, &QTimer::timeout, this,
-            [this] { endProbe(received.isEmpty() ? Verdict::NoAnswer : Verdict::NotTheDevice); });
+    connect(&deadline, &QTimer::timeout, this, [this] {
+        endProbe(received.isEmpty()     ? Verdict::NoAnswer
+                 : holdsFrame(received) ? Verdict::NotTheDevice
+                                        : Verdict::Noise);
+    });
     connect(&nextPort, &QTimer::timeout, this, &PortSearch::probeNext);
     connect(&port, &QSerialPort::readyRead, this, &PortSearch::readAnswer);
     connect(&port, &QSerialPort::errorOccurred, this, &PortSearch::portFailed);
@@ -48,7 +63,6 @@ void PortSearch::start(const QStringList &portNames)
     ports = portNames;
     next = 0;
     tried.clear();
-    answer.reset();
     nextPort.start();
 }
 
@@ -69,6 +83,7 @@ void PortSearch::probeNext()
     const QString name = ports.at(next++);
     emit probing(next - 1, name);
     received.clear();
+    answer.reset();
     port.setPortName(name);
     LineSettings::apply(port);
     if (!port.open(QIODevice::ReadWrite)) {
@@ -114,13 +129,18 @@ void PortSearch::endProbe(Verdict verdict, const QString &reason)
 {
     deadline.stop();
     port.close();
-    tried.append({ports.at(next - 1), verdict, reason});
-    if (verdict == Verdict::Answered) {
-        next = ports.size();
-        emit finished();
-        return;
-    }
+    tried.append({ports.at(next - 1), verdict, reason, answer});
     nextPort.start();
+}
+
+QList<PortSearch::PortResult> PortSearch::answered() const
+{
+    QList<PortResult> ports;
+    for (const PortResult &result : tried) {
+        if (result.verdict == Verdict::Answered)
+            ports << result;
+    }
+    return ports;
 }
 
 std::optional<Device::DeviceInfoReply> PortSearch::deviceInfoIn(const QByteArray &received)
@@ -146,7 +166,10 @@ QString PortSearch::verdictText(const PortResult &result)
 {
     switch (result.verdict) {
     case Verdict::Answered:
-        return QStringLiteral("прибор ответил");
+        return result.info ? QStringLiteral("№ %1, версия %2")
+                                 .arg(result.info->serialNumber)
+                                 .arg(result.info->firmware)
+                           : QStringLiteral("прибор ответил");
     case Verdict::NotOpened:
         return result.reason.isEmpty() ? QStringLiteral("не открылся")
                                        : QStringLiteral("не открылся: %1").arg(result.reason);
@@ -154,6 +177,8 @@ QString PortSearch::verdictText(const PortResult &result)
         return QStringLiteral("нет ответа");
     case Verdict::NotTheDevice:
         return QStringLiteral("ответ не от прибора");
+    case Verdict::Noise:
+        return QStringLiteral("отвечает помехами");
     case Verdict::Vanished:
         return QStringLiteral("порт пропал");
     }

@@ -16,20 +16,23 @@
 // with the line's settings, sends one DeviceInfo read, waits up to
 // AnswerTimeoutMs for a good answer and closes the port again. It runs from the
 // event loop, so the window stays usable, holds at most one port open at a
-// time, and stops at the first port that answers.
+// time, and tries every port: more than one may have a transmitter on it.
 class PortSearch : public QObject
 {
     Q_OBJECT
 public:
     static constexpr int AnswerTimeoutMs = 1000;
 
-    enum class Verdict { Answered, NotOpened, NoAnswer, NotTheDevice, Vanished };
+    // NotTheDevice: a whole frame came, but no DeviceInfo answer (an echo, another
+    // device); Noise: bytes came, but not one whole frame among them.
+    enum class Verdict { Answered, NotOpened, NoAnswer, NotTheDevice, Noise, Vanished };
 
     struct PortResult
     {
         QString port;
         Verdict verdict = Verdict::NoAnswer;
         QString reason; // why the port would not open, where the port says
+        std::optional<Device::DeviceInfoReply> info; // what an Answered port said
     };
 
     explicit PortSearch(QObject *parent = nullptr);
@@ -39,15 +42,17 @@ public:
     // Closes the port being tried; nothing more is tried and nothing is emitted.
     void cancel();
 
-    // Every port tried so far, in order; the last one answered when found() has a value.
+    // Every port tried so far, in order.
     QList<PortResult> results() const { return tried; }
-    std::optional<Device::DeviceInfoReply> found() const { return answer; }
+    // The ports that answered, in the order tried.
+    QList<PortResult> answered() const;
 
     // A DeviceInfo answer with a good check byte and a success code anywhere in
     // the bytes received (an adapter may echo the request first); nothing for
     // silence, garbage or any other frame.
     static std::optional<Device::DeviceInfoReply> deviceInfoIn(const QByteArray &received);
-    // "нет ответа", "не открылся: …": the verdict as the result box lists it.
+    // "нет ответа", "отвечает помехами", "не открылся: …": the verdict as the
+    // result box lists it.
     static QString verdictText(const PortResult &result);
 
 signals:
@@ -68,5 +73,5 @@ private:
     int next = 0;
     QByteArray received;
     QList<PortResult> tried;
-    std::optional<Device::DeviceInfoReply> answer;
+    std::optional<Device::DeviceInfoReply> answer; // of the port being tried
 };

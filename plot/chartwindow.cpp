@@ -14,6 +14,7 @@
 #include <QInputDialog>
 #include <QMessageBox>
 #include <QPixmap>
+#include <QProgressDialog>
 
 #include <algorithm>
 #include <cmath>
@@ -116,7 +117,7 @@ void ChartWindow::showPlot(Plot *plot)
     ui->buttonShowRun->setEnabled(plot == &file);
     const bool hasRun = !plot->csvPath.isEmpty();
     ui->buttonReport->setEnabled(hasRun);
-    ui->buttonExportExcel->setEnabled(hasRun);
+    ui->buttonExportExcel->setEnabled(hasRun && !excelExport);
     if (plot == &file)
         ui->sourceLabel->setText(
             QStringLiteral("Журнал: %1").arg(QFileInfo(plot->csvPath).fileName()));
@@ -222,17 +223,53 @@ void ChartWindow::on_buttonShowRun_clicked()
     showPlot(&run);
 }
 
+// A month's run takes seconds to write: the job writes a copy of its rows in a
+// thread of its own, and the window goes on meanwhile. The box shows only for
+// an export that takes longer than half a second.
 bool ChartWindow::exportForExcel(const QString &path)
 {
-    QString error;
-    if (QFileInfo(path) == QFileInfo(shown->csvPath))
-        error = QStringLiteral("Это файл самого испытания, он останется как есть.");
-    else if (SpreadsheetExport::write(path, shown->points, &error))
-        return true;
+    if (excelExport)
+        return false;
+    if (QFileInfo(path) == QFileInfo(shown->csvPath)) {
+        tellExportFailed(path, QStringLiteral("Это файл самого испытания, он останется как есть."));
+        return false;
+    }
+    excelExport = new SpreadsheetExportJob(path, shown->points, this);
+    ui->buttonExportExcel->setEnabled(false);
+    const int rows = excelExport->rows();
+    auto *progress = new QProgressDialog(QStringLiteral("Экспорт для Excel…"),
+                                         QStringLiteral("Отмена"), 0, rows, this);
+    progress->setWindowTitle(QStringLiteral("Экспорт для Excel"));
+    progress->setWindowModality(Qt::NonModal);
+    progress->setAutoClose(false);
+    progress->setAutoReset(false);
+    progress->setMinimumDuration(500);
+    progress->setValue(0);
+    connect(excelExport, &SpreadsheetExportJob::progress, progress, [progress, rows](int written) {
+        progress->setLabelText(QStringLiteral("Записано строк: %1 из %2").arg(written).arg(rows));
+        progress->setValue(written);
+    });
+    connect(progress, &QProgressDialog::canceled, excelExport, &SpreadsheetExportJob::cancel);
+    connect(excelExport, &SpreadsheetExportJob::finished, this,
+            [this, path, progress](bool ok, const QString &error) {
+                progress->hide();
+                progress->deleteLater();
+                excelExport->deleteLater();
+                excelExport = nullptr;
+                ui->buttonExportExcel->setEnabled(!shown->csvPath.isEmpty());
+                emit excelExportFinished(ok);
+                if (!ok && !error.isEmpty())
+                    tellExportFailed(path, error);
+            });
+    excelExport->start();
+    return true;
+}
+
+void ChartWindow::tellExportFailed(const QString &path, const QString &error)
+{
     QMessageBox::information(this, QStringLiteral("Внимание!"),
                              QStringLiteral("Не удалось записать файл\n%1\n%2")
                                  .arg(QDir::toNativeSeparators(path), error));
-    return false;
 }
 
 void ChartWindow::on_buttonExportExcel_clicked()

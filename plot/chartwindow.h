@@ -14,6 +14,8 @@
 #include <array>
 #include <optional>
 
+class SpreadsheetExportJob;
+
 namespace Ui {
 class ChartWindow;
 }
@@ -49,7 +51,11 @@ public:
     bool openLog(const QString &path);
     // The chart as it is on screen, as PNG.
     bool saveImage(const QString &path);
-    // The run shown as a CSV file for a Russian-locale spreadsheet.
+    // Starts writing the run shown as a CSV file for a Russian-locale
+    // spreadsheet, in the background with its progress in a box that can
+    // cancel it; excelExportFinished() tells the end. False, after a box that
+    // says why where there is one, when it cannot start: the file is the run's
+    // own, or an export is still running.
     bool exportForExcel(const QString &path);
     // The PDF report of the run shown, into `directory`; its path, or empty
     // after a box that says why not.
@@ -61,6 +67,11 @@ public:
 
 public slots:
     void addRow(const QDateTime &time, const QList<double> &values);
+
+signals:
+    // The export that exportForExcel() started is over: the file written
+    // whole, or (cancelled, or failed after a box) not at all.
+    void excelExportFinished(bool ok);
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -86,6 +97,7 @@ private:
     void buildChart();
     void showPlot(Plot *plot);
     void updateSummary();
+    void tellExportFailed(const QString &path, const QString &error);
 
     Ui::ChartWindow *ui;
     RunChart chart;
@@ -95,4 +107,5 @@ private:
     Plot *shown = &run;
     QTimer redrawTimer;
     double reportTolerance;
+    SpreadsheetExportJob *excelExport = nullptr; // while one runs
 };

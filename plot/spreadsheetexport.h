@@ -3,7 +3,11 @@
 #include "plot/pointstore.h"
 
 #include <QByteArray>
+#include <QObject>
 #include <QString>
+#include <QTimer>
+
+#include <functional>
 
 // A run as a CSV file for a spreadsheet set to the Russian locale, which takes
 // "," for the decimal separator and ";" between fields: UTF-8 with a
@@ -19,7 +23,41 @@ QString pathBeside(const QString &csvPath);
 // when `first` is 0.
 QByteArray bytes(const PointStore &points, int first, int last);
 
-// The whole file, or nothing: false with `error` set when it cannot be written.
-bool write(const QString &path, const PointStore &points, QString *error);
+// The whole file, or nothing: false with `error` set when it cannot be
+// written. `goOn`, when given, hears the rows written so far before each
+// block of rows; when it answers false the writing stops, leaving nothing,
+// and `error` stays empty.
+bool write(const QString &path, const PointStore &points, QString *error,
+           const std::function<bool(int rowsWritten)> &goOn = nullptr);
 
 } // namespace SpreadsheetExport
+
+// SpreadsheetExport::write() in a thread of its own, so that the window goes
+// on while a month's run (over a million rows, seconds of work) is written.
+// The thread works on the job's own copy of the rows. progress() comes every
+// ProgressMs while it runs, finished() once from the event loop, after
+// cancel() too; a job deleted while it runs stops and leaves no file.
+class SpreadsheetExportJob : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int ProgressMs = 100;
+
+    SpreadsheetExportJob(const QString &path, PointStore points, QObject *parent = nullptr);
+    ~SpreadsheetExportJob() override;
+
+    void start();
+    void cancel();
+    int rows() const { return rowCount; }
+
+signals:
+    void progress(int rowsWritten);
+    // Written whole, or not at all; `error` is empty after cancel().
+    void finished(bool ok, QString error);
+
+private:
+    class Thread;
+    Thread *thread;
+    QTimer progressTimer;
+    int rowCount;
+};

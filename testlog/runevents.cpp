@@ -1,5 +1,7 @@
 #include "testlog/runevents.h"
 
+#include "app/userfile.h"
+
 #include <QDateTime>
 #include <QLocale>
 
@@ -53,6 +55,7 @@ bool RunEvents::create(const QString &csvPath)
 {
     close();
     failureSeen = false;
+    failure.clear();
     file.setFileName(pathFor(csvPath));
     return file.open(QIODevice::WriteOnly | QIODevice::NewOnly | QIODevice::Unbuffered);
 }
@@ -61,8 +64,7 @@ bool RunEvents::add(const QDateTime &time, const QString &text)
 {
     const QString line =
         QLocale::c().toString(time, TimeFormat) + QStringLiteral("  ") + text + QLatin1Char('\n');
-    const QByteArray bytes = line.toUtf8();
-    if (file.isOpen() && file.write(bytes) == bytes.size())
+    if (file.isOpen() && UserFile::writeWholeLine(file, line.toUtf8(), &failure))
         return true;
     const bool first = !failureSeen;
     failureSeen = true;

@@ -15,8 +15,9 @@ QString runEndText(RunEnd cause, const QString &detail = QString());
 // The events of one test run, in a UTF-8 text file beside its CSV file: the
 // CSV file's name with ".events.txt" for ".csv". One line an event, the local
 // time to the millisecond first; like the rows, each line reaches the
-// operating system before add() returns. A file that cannot be created or
-// written is reported once: by create(), or by the first add() that fails.
+// operating system before add() returns, whole or not at all. A file that
+// cannot be created or written is reported once: by create(), or by the first
+// add() that fails.
 class RunEvents
 {
 public:
@@ -37,8 +38,11 @@ public:
     void close();
 
     QString fileName() const { return file.fileName(); }
+    // Why the file could not be created, or why the last line did not go in.
+    QString failureReason() const { return failure.isEmpty() ? file.errorString() : failure; }
 
 private:
     QFile file;
     bool failureSeen = false;
+    QString failure;
 };

@@ -19,6 +19,7 @@ bool TestLogFile::create(const QString &directory, const QDateTime &start)
 {
     close();
     failureSeen = false;
+    failure.clear();
     const QDir dir(directory);
     const auto pathOf = [&](int copy) { return dir.filePath(CsvFormat::fileName(start, copy)); };
     // The run's events go beside the file, so their name must be free too.
@@ -37,7 +38,9 @@ bool TestLogFile::create(const QString &directory, const QDateTime &start)
 
 TestLogFile::RowOutcome TestLogFile::writeRow(const QStringList &fields)
 {
-    if (isOpen() && writeLine(CsvFormat::line(fields)))
+    if (!isOpen())
+        failure = QStringLiteral("Файл журнала не открыт");
+    else if (writeLine(CsvFormat::line(fields)))
         return RowOutcome::Written;
     if (failureSeen)
         return RowOutcome::Failed;
@@ -47,7 +50,12 @@ TestLogFile::RowOutcome TestLogFile::writeRow(const QStringList &fields)
 
 bool TestLogFile::writeLine(const QByteArray &bytes)
 {
-    return write(bytes) == bytes.size() && flush() && stillOnDisk();
+    if (!UserFile::writeWholeLine(*this, bytes, &failure))
+        return false;
+    if (stillOnDisk())
+        return true;
+    failure = QStringLiteral("Файл удалён или заменён другим");
+    return false;
 }
 
 // Writing into a file that was deleted or replaced succeeds but keeps nothing,

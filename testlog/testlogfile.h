@@ -13,7 +13,8 @@ class QDateTime;
 // operating system before writeRow() returns and survives a crash or a killed
 // process. A row that does not reach the file (disk full, the file removed or
 // replaced under the run) is reported by writeRow(), the first one of a run
-// differently from the rest, so the caller can tell the user once.
+// differently from the rest, so the caller can tell the user once; of such a
+// row the file holds nothing, never half a line.
 class TestLogFile : public QFile
 {
     Q_OBJECT
@@ -29,10 +30,13 @@ public:
     bool create(const QString &directory, const QDateTime &start);
 
     RowOutcome writeRow(const QStringList &fields);
+    // Why the last row that failed did not go in, in the user's words.
+    QString failureReason() const { return failure; }
 
 private:
     bool writeLine(const QByteArray &bytes);
     bool stillOnDisk() const;
 
     bool failureSeen = false;
+    QString failure;
 };

@@ -56,10 +56,11 @@ void TestRun::logRow(const QDateTime &time, const QList<double> &values)
     ++rowCount;
     emit rowLogged(time, values);
     if (outcome == TestLogFile::RowOutcome::FirstFailure)
-        emit problem(Attention, QStringLiteral("Не удалось записать строку в файл журнала\n%1\n"
-                                               "Строки этого испытания, начиная с этой, "
-                                               "могут отсутствовать в файле.")
-                                    .arg(UserFile::shownPath(log->fileName())));
+        emit problem(Attention,
+                     QStringLiteral("Не удалось записать строку в файл журнала\n%1\n%2\n"
+                                    "Строки этого испытания, начиная с этой, "
+                                    "могут отсутствовать в файле.")
+                         .arg(UserFile::shownPath(log->fileName()), log->failureReason()));
 }
 
 void TestRun::note(const QString &text, const QDateTime &time)
@@ -68,8 +69,8 @@ void TestRun::note(const QString &text, const QDateTime &time)
         return;
     if (!events.add(time, text))
         emit problem(Attention,
-                     QStringLiteral("Не удалось записать событие в файл событий испытания\n%1")
-                         .arg(UserFile::shownPath(events.fileName())));
+                     QStringLiteral("Не удалось записать событие в файл событий испытания\n%1\n%2")
+                         .arg(UserFile::shownPath(events.fileName()), events.failureReason()));
 }
 
 // Every row is in the file already; closing it releases it. The file's name

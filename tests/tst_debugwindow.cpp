@@ -210,6 +210,31 @@ private slots:
         QVERIFY(sent.size() < 1000);
     }
 
+    // 300 groups take 2.4 s: the window counts them, refuses a second send and
+    // stops at "Прервать"; the next send then goes and its end is told.
+    void rawSendShowsProgressRefusesASecondAndCancels()
+    {
+        auto *progress = field<QLabel>("manualSendProgress");
+        field<QLineEdit>("ManualTxData")->setText(QStringLiteral("2A ").repeated(300).trimmed());
+        press("manualSendButton");
+        QTRY_VERIFY(rig->lineBytes().size() >= 5);
+        QVERIFY(progress->text().startsWith(QStringLiteral("Отправлено групп: ")));
+        field<QLineEdit>("ManualTxData")->setText("7E");
+        press("manualSendButton");
+        QVERIFY(
+            progress->text().endsWith(QStringLiteral("Новая отправка не начата: эта ещё идёт")));
+        press("manualCancelButton");
+        const QByteArray sent = lineAfter(100);
+        QCOMPARE(lineAfter(100), sent);
+        QVERIFY(sent == QByteArray(sent.size(), '\x2A') && sent.size() < 300);
+        QCOMPARE(progress->text(),
+                 QStringLiteral("Прервано: отправлено групп %1 из 300").arg(sent.size()));
+        press("manualSendButton");
+        QTRY_VERIFY(!field<QPushButton>("manualCancelButton")->isEnabled());
+        QCOMPARE(progress->text(), QStringLiteral("Отправлено групп: 1 из 1"));
+        QCOMPARE(lineAfter(50), sent + "\x7E");
+    }
+
     void mirrorsMainWindowTraffic()
     {
         rig->click("buttonReadProbeType");

@@ -1260,8 +1260,10 @@ private slots:
         QCOMPARE(date->date(), QDate(2018, 9, 1));
         QVERIFY(date->calendarPopup());
         QCOMPARE(date->currentSection(), QDateTimeEdit::DaySection);
-        QDateEdit untouched;
-        QCOMPARE(date->displayFormat(), untouched.displayFormat());
+        // Day, month and year in digits, whatever the system's language.
+        QCOMPARE(date->displayFormat(), QStringLiteral("dd.MM.yyyy"));
+        date->setDate(QDate(2024, 3, 15));
+        QCOMPARE(date->text(), QStringLiteral("15.03.2024"));
     }
 
     void productionDateIsClamped_data()

@@ -39,14 +39,15 @@ class PortSearchTest : public QObject
         return terminals;
     }
 
-    // A simulator in the port list that misbehaves as `fault` says, listed by
+    // A simulator in the port list that misbehaves as `fault` says (if any), listed by
     // its pseudo-terminal's name or, given `line`, by that link to it. Returns
     // the name listed.
     QString addDecoy(bool Faults::*fault, TestSupport::LinkToLine *line = nullptr)
     {
         decoys.push_back(std::make_unique<Simulator>());
         Faults faults;
-        faults.*fault = true;
+        if (fault)
+            faults.*fault = true;
         decoys.back()->setFaults(faults);
         if (decoys.back()->openPty())
             decoys.back()->start();
@@ -87,22 +88,31 @@ private slots:
         QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
     }
 
-    void findsTheTransmitterAmongPortsThatDoNotAnswer()
+    // Every port is tried: both transmitters are listed and the first is
+    // selected; of the others, the one that sends noise is told apart.
+    void findsEveryTransmitterAmongPortsThatDoNotAnswer()
     {
-        for (bool Faults::*fault :
-             {&Faults::noAnswer, &Faults::rejectedType, &Faults::badCheckByte})
-            addDecoy(fault);
+        addDecoy(&Faults::noAnswer);
         veltra::sim::DeviceState state = rig->sim().state();
         state.production.serial = 1042;
         state.production.firmware = "2.15";
         rig->sim().setState(state);
         const QString pty = QString::fromStdString(rig->sim().devicePath());
         rig->window().addPort(pty);
+        const QString foreign = addDecoy(&Faults::rejectedType);
+        const QString noisy = addDecoy(&Faults::badCheckByte);
+        const QString second = addDecoy(nullptr);
+        state.production.serial = 5555;
+        decoys.back()->setState(state);
         auto *ports = rig->find<QComboBox>("comboPort");
         ports->setCurrentIndex(0);
         const QStringList terminals = openTerminals();
 
-        QCOMPARE(runSearch(), QStringLiteral("Прибор найден: %1, № 1042, версия 2.15").arg(pty));
+        QCOMPARE(runSearch(), QStringLiteral("Найдено приборов: 2. В списке «Порт» выбран первый.\n"
+                                             "%1 — № 1042, версия 2.15\n%2 — № 5555, версия 2.15\n"
+                                             "На других портах:\n%3 — ответ не от прибора\n"
+                                             "%4 — отвечает помехами")
+                                  .arg(pty, second, foreign, noisy));
         QVERIFY(ports->currentText().startsWith(pty + " | "));
         QCOMPARE(openTerminals(), terminals);
         for (const std::unique_ptr<Simulator> &decoy : decoys)

@@ -240,7 +240,10 @@ void RunReportTest::runGivesReportAndExport()
 
     // The export, byte for byte, and numbers a Russian-locale reader takes.
     const QString excel = dir.filePath("run (Excel).csv");
+    QSignalSpy exportEnded(chart, &ChartWindow::excelExportFinished);
     QVERIFY(chart->exportForExcel(excel));
+    QTRY_COMPARE(exportEnded.size(), 1);
+    QCOMPARE(exportEnded.first().first().toBool(), true);
     QFile exported(excel);
     QVERIFY(exported.open(QIODevice::ReadOnly));
     const QByteArray bytes = exported.readAll();
