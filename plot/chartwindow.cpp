@@ -223,14 +223,17 @@ void ChartWindow::on_buttonShowRun_clicked()
     showPlot(&run);
 }
 
-// A month's run takes seconds to write: the job writes a copy of its rows in a
-// thread of its own, and the window goes on meanwhile. The box shows only for
+// A month's run takes seconds to write: the job writes a copy of its rows a
+// slice at a time, and the window goes on between the slices. The box shows only for
 // an export that takes longer than half a second.
 bool ChartWindow::exportForExcel(const QString &path)
 {
     if (excelExport)
         return false;
-    if (QFileInfo(path) == QFileInfo(shown->csvPath)) {
+    // Two names of one file, or one name of a file that is gone.
+    const QFileInfo target(path);
+    const QFileInfo run(shown->csvPath);
+    if (target.absoluteFilePath() == run.absoluteFilePath() || (target.exists() && target == run)) {
         tellExportFailed(path, QStringLiteral("Это файл самого испытания, он останется как есть."));
         return false;
     }

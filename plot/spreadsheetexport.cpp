@@ -5,12 +5,11 @@
 
 #include <QDateTime>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
-#include <QThread>
 
-#include <atomic>
 #include <cmath>
 
 namespace SpreadsheetExport {
@@ -79,73 +78,72 @@ bool write(const QString &path, const PointStore &points, QString *error,
 
 } // namespace SpreadsheetExport
 
-class SpreadsheetExportJob::Thread : public QThread
-{
-public:
-    Thread(const QString &path, PointStore points) : path(path), points(std::move(points)) {}
-
-    const QString path;
-    const PointStore points;
-    std::atomic<int> written{0};
-    std::atomic<bool> cancelled{false};
-
-    // Once the thread has finished. The flag itself orders what run() wrote
-    // before what the caller reads, without leaning on how Qt waits and
-    // queues signals.
-    bool outcome(QString *why) const
-    {
-        if (!over.load(std::memory_order_acquire))
-            return false;
-        *why = error;
-        return ok;
-    }
-
-protected:
-    void run() override
-    {
-        ok = SpreadsheetExport::write(path, points, &error, [this](int rows) {
-            written = rows;
-            return !cancelled;
-        });
-        over.store(true, std::memory_order_release);
-    }
-
-private:
-    bool ok = false;
-    QString error;
-    std::atomic<bool> over{false};
-};
-
 SpreadsheetExportJob::SpreadsheetExportJob(const QString &path, PointStore points, QObject *parent)
-    : QObject(parent), thread(new Thread(path, std::move(points))), rowCount(thread->points.size())
+    : QObject(parent), file(path), points(std::move(points))
 {
-    progressTimer.setInterval(ProgressMs);
-    connect(&progressTimer, &QTimer::timeout, this, [this] { emit progress(thread->written); });
-    // Emitted in the thread, so it comes here through the event loop.
-    connect(thread, &QThread::finished, this, [this] {
-        progressTimer.stop();
-        QString error;
-        const bool ok = thread->outcome(&error);
-        emit finished(ok, error);
-    });
+    nextSlice.setSingleShot(true);
+    connect(&nextSlice, &QTimer::timeout, this, &SpreadsheetExportJob::writeSlice);
 }
 
 SpreadsheetExportJob::~SpreadsheetExportJob()
 {
-    thread->cancelled = true;
-    thread->wait();
-    QString ignored;
-    thread->outcome(&ignored); // the rows it read are freed after it is done with them
-    delete thread;
+    if (file.isOpen())
+        file.cancelWriting();
 }
 
 void SpreadsheetExportJob::start()
 {
-    progressTimer.start();
-    thread->start();
+    if (!file.open(QIODevice::WriteOnly)) {
+        const QString error = file.errorString();
+        QTimer::singleShot(0, this, [this, error] { finish(false, error); });
+        return;
+    }
+    nextSlice.start(0);
 }
 
 void SpreadsheetExportJob::cancel()
 {
-    thread->cancelled = true;
+    cancelled = true;
+}
+
+// Blocks of rows until the slice's time is up: the window's events come
+// between two slices.
+void SpreadsheetExportJob::writeSlice()
+{
+    QElapsedTimer slice;
+    slice.start();
+    constexpr int RowsPerBlock = 1000;
+    do {
+        if (cancelled) {
+            file.cancelWriting();
+            finish(false);
+            return;
+        }
+        const int last = qMin(written + RowsPerBlock, points.size());
+        const QByteArray block = SpreadsheetExport::bytes(points, written, last);
+        if (file.write(block) != block.size()) {
+            const QString error = UserFile::writeFailure(file, block.size());
+            file.cancelWriting();
+            finish(false, error);
+            return;
+        }
+        written = last;
+    } while (written < points.size() && slice.elapsed() < SliceMs);
+    emit progress(written);
+    if (written < points.size()) {
+        nextSlice.start(0);
+        return;
+    }
+    if (file.commit())
+        finish(true);
+    else
+        finish(false, UserFile::writeFailure(file, 0));
+}
+
+void SpreadsheetExportJob::finish(bool ok, const QString &error)
+{
+    if (over)
+        return;
+    over = true;
+    emit finished(ok, error);
 }

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
+#include <QSaveFile>
 #include <QString>
 #include <QTimer>
 
@@ -32,23 +33,24 @@ bool write(const QString &path, const PointStore &points, QString *error,
 
 } // namespace SpreadsheetExport
 
-// SpreadsheetExport::write() in a thread of its own, so that the window goes
-// on while a month's run (over a million rows, seconds of work) is written.
-// The thread works on the job's own copy of the rows. progress() comes every
-// ProgressMs while it runs, finished() once from the event loop, after
-// cancel() too; a job deleted while it runs stops and leaves no file.
+// The file of SpreadsheetExport, written from the event loop a slice at a
+// time, so that the window goes on while a month's run (over a million rows,
+// seconds of work) is written and no slice holds it more than SliceMs. The job
+// writes its own copy of the rows, through a QSaveFile: the whole file, or
+// nothing. progress() comes after each slice, finished() once, after cancel()
+// too; a job deleted before it has finished leaves no file.
 class SpreadsheetExportJob : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int ProgressMs = 100;
+    static constexpr int SliceMs = 25;
 
     SpreadsheetExportJob(const QString &path, PointStore points, QObject *parent = nullptr);
     ~SpreadsheetExportJob() override;
 
     void start();
     void cancel();
-    int rows() const { return rowCount; }
+    int rows() const { return points.size(); }
 
 signals:
     void progress(int rowsWritten);
@@ -56,8 +58,13 @@ signals:
     void finished(bool ok, QString error);
 
 private:
-    class Thread;
-    Thread *thread;
-    QTimer progressTimer;
-    int rowCount;
+    void writeSlice();
+    void finish(bool ok, const QString &error = QString());
+
+    QSaveFile file;
+    const PointStore points;
+    int written = 0;
+    bool cancelled = false;
+    bool over = false;
+    QTimer nextSlice;
 };
