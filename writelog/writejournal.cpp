@@ -106,13 +106,17 @@ void WriteJournal::append(const QString &path, const QStringList &fields)
     QDir().mkpath(QFileInfo(path).path());
     QFile file(path);
     QByteArray bytes;
-    bool written = file.open(QIODevice::WriteOnly | QIODevice::Append);
+    QString why;
+    bool written = file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
     if (written && file.size() == 0)
         bytes = QByteArrayLiteral("\xEF\xBB\xBF") + csvLine(headerFields());
     bytes += csvLine(fields);
-    written = written && file.write(bytes) == bytes.size() && file.flush();
+    if (!written)
+        why = file.errorString();
+    else
+        written = UserFile::writeWholeLine(file, bytes, &why);
     if (written || failureSeen)
         return;
     failureSeen = true;
-    failure = QStringLiteral("%1\n%2").arg(UserFile::shownPath(path), file.errorString());
+    failure = QStringLiteral("%1\n%2").arg(UserFile::shownPath(path), why);
 }
