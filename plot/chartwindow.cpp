@@ -223,8 +223,8 @@ void ChartWindow::on_buttonShowRun_clicked()
     showPlot(&run);
 }
 
-// A month's run takes seconds to write: the job writes a copy of its rows a
-// slice at a time, and the window goes on between the slices. The box shows only for
+// A month's run takes seconds to write: the job writes a copy of its rows in a
+// thread of its own, and the window goes on meanwhile. The box shows only for
 // an export that takes longer than half a second.
 bool ChartWindow::exportForExcel(const QString &path)
 {

@@ -1,6 +1,7 @@
 #include "plot/spreadsheetexport.h"
 
 #include "app/userfile.h"
+#include "link/threadhandoff.h"
 #include "testlog/csvformat.h"
 
 #include <QDateTime>
@@ -9,7 +10,9 @@
 #include <QFileInfo>
 #include <QLocale>
 #include <QSaveFile>
+#include <QThread>
 
+#include <atomic>
 #include <cmath>
 
 namespace SpreadsheetExport {
@@ -78,72 +81,70 @@ bool write(const QString &path, const PointStore &points, QString *error,
 
 } // namespace SpreadsheetExport
 
-SpreadsheetExportJob::SpreadsheetExportJob(const QString &path, PointStore points, QObject *parent)
-    : QObject(parent), file(path), points(std::move(points))
+// Writes the job's copy of the rows. What it tells the job, its progress and
+// its outcome, goes through the job's hand-over; the job only ever asks it to stop.
+class SpreadsheetExportJob::Thread : public QThread
 {
-    nextSlice.setSingleShot(true);
-    connect(&nextSlice, &QTimer::timeout, this, &SpreadsheetExportJob::writeSlice);
+public:
+    Thread(const QString &path, PointStore points, ThreadHandOff *toJob, SpreadsheetExportJob *job)
+        : path(path), points(std::move(points)), toJob(toJob), job(job)
+    {
+    }
+
+    const QString path;
+    const PointStore points;
+    std::atomic<bool> cancelled{false};
+
+protected:
+    void run() override
+    {
+        QElapsedTimer sinceProgress;
+        sinceProgress.start();
+        QString error;
+        const bool ok =
+            SpreadsheetExport::write(path, points, &error, [this, &sinceProgress](int rows) {
+                if (sinceProgress.elapsed() >= ProgressMs) {
+                    sinceProgress.restart();
+                    SpreadsheetExportJob *to = job;
+                    toJob->post([to, rows] { emit to->progress(rows); });
+                }
+                return !cancelled;
+            });
+        SpreadsheetExportJob *to = job;
+        toJob->post([to, ok, error] { to->finish(ok, error); });
+    }
+
+private:
+    ThreadHandOff *toJob;
+    SpreadsheetExportJob *job;
+};
+
+SpreadsheetExportJob::SpreadsheetExportJob(const QString &path, PointStore points, QObject *parent)
+    : QObject(parent), toJob(new ThreadHandOff(this)),
+      thread(new Thread(path, std::move(points), toJob, this)), rowCount(thread->points.size())
+{
 }
 
+// What the thread posted and has not run yet goes with the hand-over, a child.
 SpreadsheetExportJob::~SpreadsheetExportJob()
 {
-    if (file.isOpen())
-        file.cancelWriting();
+    thread->cancelled = true;
+    thread->wait();
+    delete thread;
 }
 
 void SpreadsheetExportJob::start()
 {
-    if (!file.open(QIODevice::WriteOnly)) {
-        const QString error = file.errorString();
-        QTimer::singleShot(0, this, [this, error] { finish(false, error); });
-        return;
-    }
-    nextSlice.start(0);
+    thread->start();
 }
 
 void SpreadsheetExportJob::cancel()
 {
-    cancelled = true;
-}
-
-// Blocks of rows until the slice's time is up: the window's events come
-// between two slices.
-void SpreadsheetExportJob::writeSlice()
-{
-    QElapsedTimer slice;
-    slice.start();
-    constexpr int RowsPerBlock = 1000;
-    do {
-        if (cancelled) {
-            file.cancelWriting();
-            finish(false);
-            return;
-        }
-        const int last = qMin(written + RowsPerBlock, points.size());
-        const QByteArray block = SpreadsheetExport::bytes(points, written, last);
-        if (file.write(block) != block.size()) {
-            const QString error = UserFile::writeFailure(file, block.size());
-            file.cancelWriting();
-            finish(false, error);
-            return;
-        }
-        written = last;
-    } while (written < points.size() && slice.elapsed() < SliceMs);
-    emit progress(written);
-    if (written < points.size()) {
-        nextSlice.start(0);
-        return;
-    }
-    if (file.commit())
-        finish(true);
-    else
-        finish(false, UserFile::writeFailure(file, 0));
+    thread->cancelled = true;
 }
 
 void SpreadsheetExportJob::finish(bool ok, const QString &error)
 {
-    if (over)
-        return;
-    over = true;
+    thread->wait(); // posted as its last act: over in a moment
     emit finished(ok, error);
 }

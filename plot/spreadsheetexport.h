@@ -4,9 +4,7 @@
 
 #include <QByteArray>
 #include <QObject>
-#include <QSaveFile>
 #include <QString>
-#include <QTimer>
 
 #include <functional>
 
@@ -33,24 +31,26 @@ bool write(const QString &path, const PointStore &points, QString *error,
 
 } // namespace SpreadsheetExport
 
-// The file of SpreadsheetExport, written from the event loop a slice at a
-// time, so that the window goes on while a month's run (over a million rows,
-// seconds of work) is written and no slice holds it more than SliceMs. The job
-// writes its own copy of the rows, through a QSaveFile: the whole file, or
-// nothing. progress() comes after each slice, finished() once, after cancel()
-// too; a job deleted before it has finished leaves no file.
+class ThreadHandOff;
+
+// SpreadsheetExport::write() in a thread of its own, so that the window goes
+// on while a month's run (over a million rows, seconds of work, and the
+// system's flush of the file at the end) is written. The thread works on the
+// job's own copy of the rows. progress() comes about every ProgressMs while it
+// runs, finished() once, after cancel() too; a job deleted while it runs stops
+// and leaves no file.
 class SpreadsheetExportJob : public QObject
 {
     Q_OBJECT
 public:
-    static constexpr int SliceMs = 25;
+    static constexpr int ProgressMs = 100;
 
     SpreadsheetExportJob(const QString &path, PointStore points, QObject *parent = nullptr);
     ~SpreadsheetExportJob() override;
 
     void start();
     void cancel();
-    int rows() const { return points.size(); }
+    int rows() const { return rowCount; }
 
 signals:
     void progress(int rowsWritten);
@@ -58,13 +58,10 @@ signals:
     void finished(bool ok, QString error);
 
 private:
-    void writeSlice();
-    void finish(bool ok, const QString &error = QString());
+    class Thread;
+    void finish(bool ok, const QString &error);
 
-    QSaveFile file;
-    const PointStore points;
-    int written = 0;
-    bool cancelled = false;
-    bool over = false;
-    QTimer nextSlice;
+    ThreadHandOff *toJob; // lives in the job's thread
+    Thread *thread;
+    int rowCount;
 };
