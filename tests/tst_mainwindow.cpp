@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "link/statusstyle.h"
+#include "session/devicesession.h"
 #include "support/linktoline.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
@@ -290,21 +291,26 @@ private slots:
         QLabel *label = statusLabelOf(rig.window());
         QStringList seen;
         QStringList sheets;
-        QTimer watch;
-        connect(&watch, &QTimer::timeout, [&] {
+        // Every state as the label takes it: a loaded machine may show two of
+        // them between two turns of the event loop.
+        QObject watch;
+        const auto record = [&] {
             if (seen.isEmpty() || seen.last() != label->text()) {
                 seen.append(label->text());
                 sheets.append(label->styleSheet());
             }
-        });
-        watch.start(1);
+        };
+        auto *session = rig.window().findChild<DeviceSession *>();
+        connect(session, &DeviceSession::styleChanged, &watch, record);
+        connect(session, &DeviceSession::indicator, &watch, record);
         rig.click("buttonReadProbeType");
         QCOMPARE(label->text(), QStringLiteral("WAIT"));
         QCOMPARE(label->styleSheet(), sheet("yellow"));
         QTRY_COMPARE(label->text(), QStringLiteral("SUCCESS"));
-        watch.stop();
-        QCOMPARE(seen, QStringList({"WAIT", "RX", "SUCCESS"}));
-        QCOMPARE(sheets, QStringList({sheet("yellow"), sheet("yellow"), sheet("green")}));
+        QObject::disconnect(session, nullptr, &watch, nullptr);
+        QCOMPARE(seen, QStringList({"TX", "WAIT", "RX", "SUCCESS"}));
+        QCOMPARE(sheets,
+                 QStringList({sheet("green"), sheet("yellow"), sheet("yellow"), sheet("green")}));
         // A delivered reply stops the no-answer timer.
         QTest::qWait(5300);
         QCOMPARE(label->text(), QStringLiteral("SUCCESS"));
