@@ -41,7 +41,6 @@ public:
     void forget();
     // What each read asks, the live values unless set otherwise.
     void setRequest(const QByteArray &request) { periodicRequest = request; }
-    QByteArray request() const { return periodicRequest; }
 
 signals:
     // A request's answer could have come by now and has not.
