@@ -2,10 +2,13 @@
 
 #include "discovery/portsearch.h"
 #include "link/linesettings.h"
+#include "link/portowners.h"
 #include "session/devicesession.h"
 #include "ui_mainwindow.h"
 
 #include <QProgressDialog>
+
+#include <algorithm>
 
 // "Найти прибор": every port of the "Порт" list is tried in turn, every one
 // that answers a DeviceInfo read is listed, and the first of them is selected
@@ -63,6 +66,11 @@ void MainWindow::on_findDevice_triggered()
         names << LineSettings::portNameOf(ui->comboPort->itemText(i));
     names.removeAll(QString());
     names.removeDuplicates();
+    // A port another line of ours holds (the rack's) is that line's, not the search's.
+    names.erase(
+        std::remove_if(names.begin(), names.end(),
+                       [](const QString &name) { return !PortOwners::holder(name).isEmpty(); }),
+        names.end());
     if (names.isEmpty()) {
         showInformation(SearchTitle, QStringLiteral("В списке «Порт» нет ни одного порта."));
         return;

@@ -66,7 +66,8 @@ void Poller::requestSent()
 
 void Poller::readOnce(const QByteArray &request)
 {
-    onceRequest = request;
+    if (!onceRequests.contains(request))
+        onceRequests.append(request);
     if (!replyWindow.isActive())
         lineFree();
 }
@@ -74,9 +75,8 @@ void Poller::readOnce(const QByteArray &request)
 void Poller::lineFree()
 {
     replyWindow.stop();
-    if (!onceRequest.isEmpty()) {
-        const QByteArray request = onceRequest;
-        onceRequest.clear();
+    if (!onceRequests.isEmpty()) {
+        const QByteArray request = onceRequests.takeFirst();
         if (line->isOpen())
             line->sendRoutine(request);
         return;
@@ -98,5 +98,5 @@ void Poller::forget()
 {
     replyWindow.stop();
     readDue = false;
-    onceRequest.clear();
+    onceRequests.clear();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QTimer>
 
@@ -34,7 +35,8 @@ public:
 
     // The read, now or as soon as the line is free; nothing while the port is closed.
     void readNow();
-    // One request of another kind, before the next read: now, or as soon as the line is free.
+    // One request of another kind, before the next read: now, or as soon as the
+    // line is free. Several wait in the order asked; one already waiting is not asked twice.
     void readOnce(const QByteArray &request);
     // The line has been freed by a reply, or closed: nothing is on its way.
     void lineFree();
@@ -57,5 +59,5 @@ private:
     QTimer replyWindow;
     bool readDue = false;
     QByteArray periodicRequest;
-    QByteArray onceRequest;
+    QList<QByteArray> onceRequests;
 };

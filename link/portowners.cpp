@@ -43,4 +43,9 @@ void release(const QString &key)
     owners().remove(key);
 }
 
+QString holder(const QString &portName)
+{
+    return owners().value(keyOf(portName));
+}
+
 } // namespace PortOwners

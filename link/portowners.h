@@ -13,5 +13,7 @@ namespace PortOwners {
 // by: a port that has vanished has no canonical path.
 bool claim(const QString &portName, const QString &owner, QString *key, QString *holder);
 void release(const QString &key);
+// The line of ours that holds the port; empty when none does.
+QString holder(const QString &portName);
 
 } // namespace PortOwners

@@ -25,7 +25,8 @@ SerialWorker::SerialWorker(QSerialPort *port, QObject *parent)
     connect(reader, &PortReader::errorRaised, reader, [this](QSerialPort::SerialPortError error) {
         toWorker([this, error] { portError(error); });
     });
-    connect(this, &SerialWorker::portErrorText, errorReporter, &PortErrorReporter::report);
+    connect(this, &SerialWorker::portErrorText, errorReporter,
+            [this](const QString &message) { reportPortError(message); });
     // Both in the GUI thread, where the reader and the reporter live.
     connect(reader, &PortReader::lineLost, reader,
             [this](QSerialPort::SerialPortError error) { emit lineLost(portErrorMessage(error)); });
@@ -44,7 +45,7 @@ SerialWorker::~SerialWorker()
 void SerialWorker::setStatusLabel(QLabel *label)
 {
     statusLabel = label;
-    statusSheet = label ? label->styleSheet() : QString();
+    statusSheet = label ? label->styleSheet() : StatusStyle::initialSheet();
 }
 
 void SerialWorker::setDisplays(QLineEdit *txDataBox, QLineEdit *rxDataBox, QSpinBox *txCommandBox,
@@ -58,6 +59,11 @@ void SerialWorker::setDisplays(QLineEdit *txDataBox, QLineEdit *rxDataBox, QSpin
 
 void SerialWorker::reportPortError(const QString &message)
 {
+    if (!errorBoxes) {
+        if (!message.isEmpty())
+            emit portErrorNotice(message);
+        return;
+    }
     errorReporter->report(message);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/framecodec.h"
+#include "link/statusstyle.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -52,6 +53,9 @@ public:
     // whether one is open.
     void reportPortError(const QString &message);
     bool portErrorShowing() const;
+    // A line of many, where no box may stop the others: errors are told by
+    // portErrorNotice() instead.
+    void setErrorBoxes(bool shown) { errorBoxes = shown; }
 
 signals:
     // Each reply comes with the time its first byte arrived, which holds
@@ -68,6 +72,8 @@ signals:
     void lineLost(QString message);
     // Emitted in the GUI thread when the last port error box has closed.
     void portErrorsClosed();
+    // In the GUI thread, a port error to be told without a box.
+    void portErrorNotice(QString message);
     // The line's traffic, in the GUI thread: each frame as written, and each
     // reply as received, stamped with its first byte, with how it was judged.
     void frameWritten(QDateTime time, QByteArray frame);
@@ -104,7 +110,8 @@ private:
     QSpinBox *rxCommand = nullptr;
     // The label's style sheet as set up. Every status change only recolours it,
     // so recolouring this copy gives the same sheet as recolouring the label's.
-    QString statusSheet;
+    QString statusSheet = StatusStyle::initialSheet();
+    bool errorBoxes = true; // GUI thread only
     PortReader *reader;
     PortErrorReporter *errorReporter;
     ThreadHandOff *guiSide;    // lives in the GUI thread

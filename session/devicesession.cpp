@@ -41,6 +41,8 @@ DeviceSession::DeviceSession(const QString &owner, QObject *parent)
     connect(testRun, &TestRun::rowLogged, this, &DeviceSession::rowLogged);
     connect(testRun, &TestRun::ended, this, &DeviceSession::runEnded);
     connect(testRun, &TestRun::problem, this, &DeviceSession::message);
+    connect(testRun, &TestRun::rowsFailing, this, &DeviceSession::runFileFailing,
+            Qt::QueuedConnection);
     connect(lineWait, &LineWait::attempt, this, &DeviceSession::tryReopen);
     connect(lineWait, &LineWait::gaveUp, this, [this] { endRun(RunEnd::LineLost); });
     connect(poller, &Poller::answerMissed, this, &DeviceSession::answerMissed);
@@ -71,11 +73,19 @@ void DeviceSession::setUpLine()
     connect(serialLine, &SerialLine::errorBoxesClosed, this,
             &DeviceSession::processDeferredReplies);
     connect(serialLine, &SerialLine::opened, this, &DeviceSession::lineOpened);
+    connect(serialLine->worker(), &SerialWorker::portErrorNotice, this,
+            [this](const QString &text) { emit message(QStringLiteral("Ошибка порта"), text); });
 }
 
 void DeviceSession::setKindNames(const QStringList &names)
 {
     kindNames = names;
+}
+
+void DeviceSession::setUnattended(bool on)
+{
+    unattended = on;
+    serialLine->worker()->setErrorBoxes(!on);
 }
 
 void DeviceSession::setLineWaitIntervals(int reopenEveryMs, int giveUpAfterMs)
@@ -305,6 +315,12 @@ void DeviceSession::readLiveValues()
     poller->readNow();
 }
 
+void DeviceSession::readDevice()
+{
+    poller->readOnce(Device::readRequest(Device::Command::DeviceInfo));
+    poller->readOnce(Device::readRequest(Device::Command::ProbeType));
+}
+
 bool DeviceSession::startRun(QString *failure)
 {
     if (!serialLine->isOpen())
@@ -312,7 +328,11 @@ bool DeviceSession::startRun(QString *failure)
     const QString directory = runDirectory.isEmpty() ? QDir::currentPath() : runDirectory;
     if (testRun->isRunning())
         endRun(RunEnd::Stop);
-    if (!testRun->start(directory, QDateTime::currentDateTime(), failure))
+    QString prefix;
+    if (unattended)
+        prefix = deviceRecord.info ? QString::number(deviceRecord.info->serialNumber)
+                                   : QStringLiteral("unknown");
+    if (!testRun->start(directory, QDateTime::currentDateTime(), failure, prefix))
         return false;
     sessionErrorShown = false;
     runSerial =
@@ -347,6 +367,17 @@ void DeviceSession::endRun(RunEnd cause, const QString &detail)
         emit lineNotice(QString());
     if (lineState != LineState::None)
         abandonLineWait();
+}
+
+// Unattended, a run whose rows stop reaching the file ends: nobody is there
+// to free the disk, and a run that seems to go on would record nothing.
+void DeviceSession::runFileFailing()
+{
+    if (!unattended || !testRun->isRunning())
+        return;
+    endRun(RunEnd::WriteFailed);
+    emit runInterrupted(QStringLiteral("Строки не записываются в файл %1.\nИспытание завершено.")
+                            .arg(testRun->shownFileName()));
 }
 
 bool DeviceSession::isRunning() const

@@ -46,6 +46,11 @@ public:
     void setLineWaitIntervals(int reopenEveryMs, int giveUpAfterMs);
     // Where runs go; the working directory when empty.
     void setRunDirectory(const QString &directory) { runDirectory = directory; }
+    // For a line among many, where nobody may be kept waiting by a box: port
+    // errors come as message()s, run files are named by the device's serial
+    // number ("unknown" before it is read), and a run whose rows no longer
+    // reach its file ends.
+    void setUnattended(bool on);
 
     // On failure `whyNot` says why, in the user's words.
     bool connectTo(const QString &port, QString *whyNot = nullptr);
@@ -74,6 +79,9 @@ public:
     void stopPolling();
     bool isPolling() const;
     void readLiveValues();
+    // The device's identity and settings, read once each before the next read
+    // of the live values.
+    void readDevice();
 
     // On failure nothing starts and `failure` says why.
     bool startRun(QString *failure);
@@ -188,6 +196,7 @@ private:
     void requestSent(bool routine);
     void replyRejected(const QByteArray &bytes, const QDateTime &receivedAt);
     void answerMissed();
+    void runFileFailing();
 
     void trackUserRequest(const QByteArray &request, const UserRequests::Request &details);
     void expireUserRequests();
@@ -215,6 +224,7 @@ private:
     SensorCatalogue catalogue;
     QStringList kindNames;
     QString runDirectory;
+    bool unattended = false;
 
     DeviceRecord deviceRecord;
     UserRequests userRequests;

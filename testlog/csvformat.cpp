@@ -7,9 +7,10 @@
 
 namespace CsvFormat {
 
-QString fileName(const QDateTime &start, int copy)
+QString fileName(const QDateTime &start, int copy, const QString &prefix)
 {
-    return QLocale::c().toString(start, QStringLiteral("dd.MM.yy hh.mm.ss")) +
+    return (prefix.isEmpty() ? QString() : prefix + QLatin1Char(' ')) +
+           QLocale::c().toString(start, QStringLiteral("dd.MM.yy hh.mm.ss")) +
            UserFile::copySuffix(copy) + QStringLiteral(".csv");
 }
 

@@ -26,7 +26,8 @@ constexpr const char *LegendNames[ValueCount] = {
 
 // "dd.MM.yy hh.mm.ss.csv" of the run's start, e.g. "06.12.26 14.05.09.csv".
 // A copy number of 2 or more goes before the extension: "06.12.26 14.05.09 (2).csv".
-QString fileName(const QDateTime &start, int copy = 1);
+// A prefix goes first, with a space: "1042 06.12.26 14.05.09.csv".
+QString fileName(const QDateTime &start, int copy = 1, const QString &prefix = QString());
 
 // The six header fields, in column order.
 QStringList headerFields();

@@ -26,6 +26,8 @@ QString runEndText(RunEnd cause, const QString &detail)
         return QStringLiteral("потеря связи");
     case RunEnd::OtherDevice:
         return QStringLiteral("на линии другой прибор (№ %1)").arg(detail);
+    case RunEnd::WriteFailed:
+        return QStringLiteral("файл не записывается");
     }
     return {};
 }

@@ -7,9 +7,10 @@
 #include <optional>
 
 // Why a test run ended.
-enum class RunEnd { Stop, OtherTab, Disconnect, WindowClosed, LineLost, OtherDevice };
+enum class RunEnd { Stop, OtherTab, Disconnect, WindowClosed, LineLost, OtherDevice, WriteFailed };
 // "Стоп", "переход на вкладку «Настройка»", "отключение", "закрытие окна", "потеря
-// связи", "на линии другой прибор (№ 1043)"; `detail` is the tab or the serial number.
+// связи", "на линии другой прибор (№ 1043)", "файл не записывается"; `detail` is
+// the tab or the serial number.
 QString runEndText(RunEnd cause, const QString &detail = QString());
 
 // The events of one test run, in a UTF-8 text file beside its CSV file: the

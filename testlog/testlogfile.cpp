@@ -15,13 +15,15 @@ TestLogFile::~TestLogFile()
     close();
 }
 
-bool TestLogFile::create(const QString &directory, const QDateTime &start)
+bool TestLogFile::create(const QString &directory, const QDateTime &start, const QString &prefix)
 {
     close();
     failureSeen = false;
     failure.clear();
     const QDir dir(directory);
-    const auto pathOf = [&](int copy) { return dir.filePath(CsvFormat::fileName(start, copy)); };
+    const auto pathOf = [&](int copy) {
+        return dir.filePath(CsvFormat::fileName(start, copy, prefix));
+    };
     // The run's events go beside the file, so their name must be free too.
     if (!UserFile::createNew(*this, pathOf, QIODevice::WriteOnly | QIODevice::Unbuffered,
                              &RunEvents::pathFor)) {

@@ -27,7 +27,8 @@ public:
     // Creates the file of a run started at `start` in `directory` and writes the
     // header. On failure nothing is left behind, the object stays closed and
     // fileName() names the file that could not be created.
-    bool create(const QString &directory, const QDateTime &start);
+    bool create(const QString &directory, const QDateTime &start,
+                const QString &prefix = QString());
 
     RowOutcome writeRow(const QStringList &fields);
     // Why the last row that failed did not go in, in the user's words.

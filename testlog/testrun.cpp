@@ -17,10 +17,11 @@ TestRun::~TestRun()
     end(RunEnd::WindowClosed);
 }
 
-bool TestRun::start(const QString &directory, const QDateTime &startTime, QString *failure)
+bool TestRun::start(const QString &directory, const QDateTime &startTime, QString *failure,
+                    const QString &prefix)
 {
     auto *file = new TestLogFile(this);
-    if (!file->create(directory, startTime)) {
+    if (!file->create(directory, startTime, prefix)) {
         *failure = QStringLiteral("Не удалось создать файл журнала\n%1\nТестирование не запущено.")
                        .arg(UserFile::shownPath(file->fileName()));
         delete file;
@@ -55,7 +56,10 @@ void TestRun::logRow(const QDateTime &time, const QList<double> &values)
     const TestLogFile::RowOutcome outcome = log->writeRow(CsvFormat::rowFields(time, values));
     ++rowCount;
     emit rowLogged(time, values);
-    if (outcome == TestLogFile::RowOutcome::FirstFailure)
+    if (outcome != TestLogFile::RowOutcome::FirstFailure)
+        return;
+    emit rowsFailing();
+    if (running)
         emit problem(Attention,
                      QStringLiteral("Не удалось записать строку в файл журнала\n%1\n%2\n"
                                     "Строки этого испытания, начиная с этой, "

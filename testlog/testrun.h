@@ -21,7 +21,9 @@ public:
 
     // A new run in `directory`, the last one ended first. On failure nothing
     // changes and `failure` says so in the user's words.
-    bool start(const QString &directory, const QDateTime &startTime, QString *failure);
+    // `prefix` goes before the start in the file's name.
+    bool start(const QString &directory, const QDateTime &startTime, QString *failure,
+               const QString &prefix = QString());
     bool isRunning() const { return running; }
     // The last run's file (the current one while it runs); empty before the first.
     QString fileName() const;
@@ -39,6 +41,8 @@ signals:
     void ended(QString causeText);
     // A file of the run could not be written: a box for the user.
     void problem(QString title, QString text);
+    // A row did not reach the file, the first of the run that did not.
+    void rowsFailing();
 
 private:
     TestLogFile *log = nullptr;
