@@ -2,6 +2,7 @@
 
 #include "link/linesettings.h"
 #include "link/statusstyle.h"
+#include "rack/rackwindow.h"
 #include "session/devicesession.h"
 #include "testlog/testrun.h"
 #include "ui_mainwindow.h"
@@ -61,6 +62,15 @@ void MainWindow::on_buttonConnect_clicked()
 // A run in progress is not ended by a stray click: the window asks first.
 void MainWindow::closeEvent(QCloseEvent *event)
 {
+    const int rackRuns = rackWindow ? rackWindow->runningCount() : 0;
+    if (rackRuns > 0 &&
+        !askYesNo(QStringLiteral("Стенд"),
+                  QStringLiteral("Идут испытания на стенде: %1. Завершить все?").arg(rackRuns))) {
+        event->ignore();
+        return;
+    }
+    if (rackWindow)
+        rackWindow->endAll();
     if (session->isRunning() &&
         !askYesNo(QStringLiteral("Идёт испытание"),
                   QStringLiteral("Идёт испытание, файл %1.\nЗавершить испытание и закрыть окно?")
@@ -71,6 +81,8 @@ void MainWindow::closeEvent(QCloseEvent *event)
     session->endRun(RunEnd::WindowClosed);
     if (session->isOpen())
         session->disconnectLine();
+    if (rackWindow)
+        rackWindow->close();
     event->accept();
 }
 

@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/qtcompat.h"
+#include "rack/rackwindow.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -30,6 +31,10 @@ int main(int argc, char *argv[])
         QStringLiteral("list-ports"),
         QStringLiteral("Вывести порты, которые перечисляет система, по одному в строке, и выйти."));
     options.addOption(listPorts);
+    const QCommandLineOption rack(
+        QStringLiteral("rack"),
+        QStringLiteral("Открыть стенд; каждый порт из --port становится его линией."));
+    options.addOption(rack);
     options.process(app);
     if (options.isSet(listPorts)) {
         QTextStream out(stdout);
@@ -42,6 +47,11 @@ int main(int argc, char *argv[])
     for (const QString &name : options.values(port))
         window->addPort(name);
     window->show();
+    if (options.isSet(rack)) {
+        RackWindow *rackWindow = window->openRack();
+        for (const QString &name : options.values(port))
+            rackWindow->addLine(name);
+    }
     // The frame is known once the window system has placed the window.
     QTimer::singleShot(0, window, &MainWindow::fitToScreen);
     const int code = app.exec();

@@ -36,12 +36,17 @@ MainWindow::MainWindow(QWidget *parent) : QMainWindow(parent), ui(new Ui::MainWi
     ui->tabWidget->setCurrentIndex(0);
 }
 
+QStringList MainWindow::kindNames() const
+{
+    QStringList names;
+    for (int kind = 0; kind < ui->comboGradType->count(); ++kind)
+        names << ui->comboGradType->itemText(kind);
+    return names;
+}
+
 void MainWindow::setUpSession()
 {
-    QStringList kindNames;
-    for (int kind = 0; kind < ui->comboGradType->count(); ++kind)
-        kindNames << ui->comboGradType->itemText(kind);
-    session->setKindNames(kindNames);
+    session->setKindNames(kindNames());
     DeviceSession *s = session;
     connect(s, &DeviceSession::opened, this, &MainWindow::portOpen);
     connect(s, &DeviceSession::closed, this, &MainWindow::portClose);

@@ -18,6 +18,7 @@ class ChartWindow;
 class DebugWindow;
 class DeviceSession;
 class QDoubleSpinBox;
+class RackWindow;
 class QMessageBox;
 struct ConfigLimits;
 struct DeviceConfig;
@@ -42,6 +43,8 @@ public:
     // A screen shorter than the window (a laptop at 125 %) gets the window as
     // tall as it has room for, its top on the screen. Call once it is shown.
     void fitToScreen();
+    // The burn-in rack, beside this window: shown, raised, and made at the first call.
+    RackWindow *openRack();
 
     // Exports go to, and the load dialog opens on, "configs" in the working
     // directory unless set here.
@@ -86,6 +89,7 @@ private slots:
     void on_writeAndVerify_triggered();
     void on_referenceFromWindow_triggered();
     void on_findDevice_triggered();
+    void on_showRack_triggered();
     void on_buttonClearEEPROM_clicked();
     void on_buttonSaveFactorySettings_clicked();
     void on_buttonFactoryResetSettings_clicked();
@@ -106,6 +110,7 @@ private:
     void setUpStatusBar();
     void setUpTableHeader();
     void setUpSession();
+    QStringList kindNames() const;
 
     // Connection and status (connection.cpp)
     void fillPortList();
@@ -159,6 +164,7 @@ private:
     Ui::MainWindow *ui;
     DeviceSession *session = nullptr;
     DebugWindow *debugWindow = nullptr;
+    RackWindow *rackWindow = nullptr;
     SensorCatalogue catalogue;
     QLabel statusLabel;
     QLabel deviceLabel;    // status bar: which device this connection has read

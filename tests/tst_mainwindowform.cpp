@@ -1365,7 +1365,9 @@ private slots:
         QAction *writeAndVerify = widget<QAction>("writeAndVerify");
         QAction *find = widget<QAction>("findDevice");
         QAction *reference = widget<QAction>("referenceFromWindow");
+        QAction *rack = widget<QAction>("showRack");
         QVERIFY(reference != nullptr);
+        QVERIFY(rack != nullptr);
         QVERIFY(bar != nullptr);
         QVERIFY(menu != nullptr);
         QVERIFY(action != nullptr);
@@ -1375,7 +1377,8 @@ private slots:
         QVERIFY(find != nullptr);
         QCOMPARE(bar->actions(), QList<QAction *>{menu->menuAction()});
         QCOMPARE(menu->actions(),
-                 (QList<QAction *>{action, chart, load, writeAndVerify, reference, find}));
+                 (QList<QAction *>{action, chart, load, writeAndVerify, reference, find, rack}));
+        QCOMPARE(rack->text(), QStringLiteral("Стенд"));
         QCOMPARE(reference->text(), QStringLiteral("Сделать показанное эталоном"));
         QCOMPARE(find->text(), QStringLiteral("Найти прибор"));
         QCOMPARE(chart->text(), QStringLiteral("График"));

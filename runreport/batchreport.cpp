@@ -1,0 +1,2 @@
+#include "runreport/batchreport.h"
+BatchReportResult writeBatchReports(const QList<BatchRun> &, const QString &, double, const QDateTime &) { return {}; }

@@ -1,0 +1,194 @@
+#include "rack/rackline.h"
+#include "rack/rackwindow.h"
+#include "sim/simulator.h"
+#include "support/linktoline.h"
+#include "support/testsupport.h"
+#include "testlog/csvformat.h"
+#include "testlog/runevents.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <QtTest>
+
+#include <memory>
+#include <vector>
+
+using veltra::sim::Simulator;
+
+namespace {
+
+std::unique_ptr<Simulator> startSimulator(qint32 serial, bool flood = false)
+{
+    auto simulator = std::make_unique<Simulator>();
+    if (!simulator->openPty())
+        return nullptr;
+    veltra::sim::DeviceState state = simulator->state();
+    state.production.serial = serial;
+    simulator->setState(state);
+    veltra::sim::Faults faults;
+    faults.flood = flood;
+    simulator->setFaults(faults);
+    simulator->start();
+    return simulator;
+}
+
+// The times of a run file's rows, in milliseconds since the epoch.
+QList<qint64> rowTimes(const QString &csvPath)
+{
+    QFile file(csvPath);
+    QList<qint64> times;
+    if (!file.open(QIODevice::ReadOnly))
+        return times;
+    file.readLine(); // the header
+    while (!file.atEnd()) {
+        const QString time = QString::fromUtf8(file.readLine()).section(QLatin1Char(';'), 0, 0);
+        times << QDateTime::fromString(time, QStringLiteral("dd.MM.yyyy hh:mm:ss"))
+                     .toMSecsSinceEpoch();
+    }
+    return times;
+}
+
+// The longest gap between two rows one after the other.
+qint64 longestGap(const QList<qint64> &times)
+{
+    qint64 longest = 0;
+    for (int i = 1; i < times.size(); ++i)
+        longest = std::max(longest, times[i] - times[i - 1]);
+    return longest;
+}
+
+QString eventsText(const QString &csvPath)
+{
+    QFile file(RunEvents::pathFor(csvPath));
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+} // namespace
+
+// The rack over real pseudo-terminals, a simulator of its own at the far end
+// of each line, so that one line can misbehave alone.
+class RackTest : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase() { TestSupport::watchWarnings(); }
+
+    void init()
+    {
+        workDir = std::make_unique<QTemporaryDir>();
+        QVERIFY(workDir->isValid());
+        QVERIFY(QDir::setCurrent(workDir->path()));
+        rack = std::make_unique<RackWindow>();
+        rack->show();
+    }
+
+    void cleanup()
+    {
+        rack.reset();
+        simulators.clear();
+        links.clear();
+        QCOMPARE(TestSupport::takeWiringWarnings(), QStringList());
+    }
+
+    // One line's cable pulled and put back: that line goes on in the same
+    // file, the others never miss a row, and nobody is asked anything.
+    void linesRecordAndALostLineComesBackInItsFile()
+    {
+        TestSupport::ModalWatcher boxes;
+        addLines({1001, 1002, 1003});
+        connectAndStart();
+
+        for (RackLine *line : rack->lines())
+            QTRY_VERIFY_WITH_TIMEOUT(line->rows() >= 2, 10000);
+        RackLine *pulled = rack->lines().at(1);
+        const QString pulledFile = pulled->runFile();
+        simulators[1]->hangUp();
+        QVERIFY(links[1]->cut());
+        QTRY_COMPARE_WITH_TIMEOUT(pulled->stateWord(), QStringLiteral("RECONNECT"), 10000);
+        const int rowsWhileAway = pulled->rows();
+        QTest::qWait(4000);
+        QCOMPARE(pulled->rows(), rowsWhileAway);
+
+        simulators[1] = startSimulator(1002);
+        QVERIFY(simulators[1]);
+        QVERIFY(links[1]->pointAt(QString::fromStdString(simulators[1]->devicePath())));
+        QTRY_VERIFY_WITH_TIMEOUT(pulled->rows() >= rowsWhileAway + 2, 15000);
+        QVERIFY(pulled->isRunning());
+        QCOMPARE(pulled->runFile(), pulledFile);
+        rack->findChild<QPushButton *>(QStringLiteral("rackStopAll"))->click();
+
+        const QStringList files =
+            QDir(QStringLiteral("runs")).entryList({QStringLiteral("*.csv")}, QDir::Files);
+        QCOMPARE(files.size(), 3);
+        for (RackLine *line : rack->lines()) {
+            const QList<qint64> times = rowTimes(line->runFile());
+            QCOMPARE(times.size(), line->rows());
+            const QFileInfo file(line->runFile());
+            QCOMPARE(file.dir().dirName(), QStringLiteral("runs"));
+            QVERIFY2(file.fileName().startsWith(line->serialText().mid(2) + QLatin1Char(' ')),
+                     qPrintable(file.fileName()));
+            if (line != pulled)
+                QVERIFY2(longestGap(times) < 3500, qPrintable(line->port()));
+        }
+        const QString events = eventsText(pulledFile);
+        QVERIFY2(events.contains(QStringLiteral("Связь потеряна")), qPrintable(events));
+        QVERIFY2(events.contains(QStringLiteral("Связь восстановлена")), qPrintable(events));
+        QCOMPARE(boxes.boxes().size(), 0);
+    }
+
+    // A line that floods its port keeps its own worker busy, not the others.
+    void aFloodingLineDelaysNoOther()
+    {
+        TestSupport::ModalWatcher boxes;
+        addLines({2001, 2002});
+        simulators.push_back(startSimulator(2003, true));
+        QVERIFY(simulators.back());
+        QVERIFY(rack->addLine(QString::fromStdString(simulators.back()->devicePath())));
+        connectAndStart();
+        QTest::qWait(9000);
+        rack->findChild<QPushButton *>(QStringLiteral("rackStopAll"))->click();
+        for (int i = 0; i < 2; ++i) {
+            RackLine *line = rack->lines().at(i);
+            const QList<qint64> times = rowTimes(line->runFile());
+            QVERIFY2(times.size() >= 4, qPrintable(QString::number(times.size())));
+            QVERIFY2(longestGap(times) < 3500, qPrintable(line->port()));
+        }
+        QCOMPARE(rack->lines().at(2)->rows(), 0);
+        QCOMPARE(boxes.boxes().size(), 0);
+    }
+
+private:
+    void addLines(const QList<qint32> &serials)
+    {
+        for (qint32 serial : serials) {
+            simulators.push_back(startSimulator(serial));
+            QVERIFY(simulators.back());
+            links.push_back(std::make_unique<TestSupport::LinkToLine>());
+            QVERIFY(links.back()->pointAt(QString::fromStdString(simulators.back()->devicePath())));
+            QVERIFY(rack->addLine(links.back()->path()));
+        }
+    }
+
+    // Connects every line, waits for each serial number it can read, starts all.
+    void connectAndStart()
+    {
+        rack->findChild<QPushButton *>(QStringLiteral("rackConnectAll"))->click();
+        for (int i = 0; i < int(links.size()); ++i) {
+            const qint32 serial = simulators[size_t(i)]->state().production.serial;
+            QTRY_COMPARE_WITH_TIMEOUT(rack->lines().at(i)->serialText(),
+                                      QStringLiteral("№ %1").arg(serial), 5000);
+        }
+        rack->findChild<QPushButton *>(QStringLiteral("rackStartAll"))->click();
+        for (RackLine *line : rack->lines())
+            QVERIFY(line->isRunning());
+    }
+
+    std::unique_ptr<QTemporaryDir> workDir; // runs go to "runs" in the working directory
+    std::unique_ptr<RackWindow> rack;
+    std::vector<std::unique_ptr<Simulator>> simulators;
+    std::vector<std::unique_ptr<TestSupport::LinkToLine>> links;
+};
+
+QTEST_MAIN(RackTest)
+#include "tst_rack.moc"
