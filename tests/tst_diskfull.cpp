@@ -1,5 +1,7 @@
 #include "app/userfile.h"
 #include "debug/trafficlog.h"
+#include "session/devicesession.h"
+#include "sim/simulator.h"
 #include "testlog/csvformat.h"
 #include "testlog/runevents.h"
 #include "testlog/testrun.h"
@@ -68,6 +70,36 @@ private slots:
         withRoomFor(traffic.fileName(), 20, [&] { QVERIFY(!traffic.addSent(start, "\xFF")); });
         QCOMPARE(contents(traffic.fileName()), lines);
         QCOMPARE(traffic.errorString(), qt_error_string(EFBIG));
+    }
+
+    // Nobody watches a rack line: its run ends rather than seem to go on.
+    void anUnattendedRunEndsWhenItsRowsStopReachingTheFile()
+    {
+        QTemporaryDir dir;
+        veltra::sim::Simulator sim;
+        QVERIFY(sim.openPty());
+        sim.start();
+        DeviceSession session(QStringLiteral("стенд"));
+        session.setUnattended(true);
+        session.setRunDirectory(dir.path());
+        QVERIFY(session.connectTo(QString::fromStdString(sim.devicePath())));
+        session.readDevice();
+        QTRY_VERIFY(session.record().info);
+        QSignalSpy interrupted(&session, &DeviceSession::runInterrupted);
+        QString failure;
+        QVERIFY(session.startRun(&failure));
+        const QString csv = session.run().fileName();
+        QVERIFY2(QFileInfo(csv).fileName().startsWith(
+                     QString::number(session.record().info->serialNumber) + QLatin1Char(' ')),
+                 qPrintable(csv));
+        QTRY_VERIFY_WITH_TIMEOUT(session.run().rows() >= 1, 5000);
+        const QByteArray rows = contents(csv);
+        withRoomFor(csv, 10, [&] { QTRY_VERIFY_WITH_TIMEOUT(!session.isRunning(), 6000); });
+        QCOMPARE(interrupted.size(), 1);
+        QVERIFY(interrupted.first().first().toString().endsWith(
+            QStringLiteral("Испытание завершено.")));
+        QCOMPARE(contents(csv), rows);
+        session.disconnectLine();
     }
 
     void fullDiskIsNamed()

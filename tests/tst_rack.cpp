@@ -1,5 +1,6 @@
 #include "rack/rackline.h"
 #include "rack/rackwindow.h"
+#include "session/devicesession.h"
 #include "sim/simulator.h"
 #include "support/linktoline.h"
 #include "support/testsupport.h"
@@ -7,6 +8,7 @@
 #include "testlog/runevents.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -156,6 +158,45 @@ private slots:
         }
         QCOMPARE(rack->lines().at(2)->rows(), 0);
         QCOMPARE(boxes.boxes().size(), 0);
+    }
+
+    // A port is the rack's or another window's, never both; whoever comes
+    // second is told who has it.
+    void aPortHasOneOwner()
+    {
+        addLines({3001, 3002});
+        DeviceSession main(QStringLiteral("главное окно"));
+        QVERIFY(rack->lines().at(1)->connectLine());
+        QString whyNot;
+        QVERIFY(!main.connectTo(links[1]->path(), &whyNot));
+        QCOMPARE(whyNot, QStringLiteral("занят: стенд, порт %1").arg(links[1]->path()));
+        QVERIFY(main.connectTo(links[0]->path()));
+        rack->lines().at(0)->connectLine();
+        QVERIFY(!rack->lines().at(0)->isConnected());
+        QCOMPARE(rack->lines().at(0)->notice(),
+                 QStringLiteral("Не подключено: занят: главное окно"));
+        main.disconnectLine();
+    }
+
+    // Closing the rack during runs asks once for all of them; "Нет" keeps
+    // them, "Да" ends them with their rows.
+    void closingDuringRunsAsksOnce()
+    {
+        addLines({4001, 4002});
+        connectAndStart();
+        QTRY_VERIFY_WITH_TIMEOUT(rack->lines().at(1)->rows() >= 1, 5000);
+        const QString text = QStringLiteral("Идут испытания на стенде: 2. Завершить все?");
+        for (const auto answer : {QMessageBox::No, QMessageBox::Yes}) {
+            const TestSupport::ModalBox box =
+                TestSupport::closeNextModal([&] { rack->close(); }, 3000, answer);
+            QCOMPARE(box.title, QStringLiteral("Стенд"));
+            QCOMPARE(box.text, text);
+            QCOMPARE(rack->runningCount(), answer == QMessageBox::No ? 2 : 0);
+        }
+        for (RackLine *line : rack->lines()) {
+            QVERIFY(!line->isConnected());
+            QCOMPARE(rowTimes(line->runFile()).size(), line->rows());
+        }
     }
 
 private:
