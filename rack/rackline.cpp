@@ -49,6 +49,15 @@ RackLine::RackLine(const QString &port, QObject *parent)
                         &DeviceSession::runDeviceChanged})
         connect(s, signal, this, &RackLine::changed);
     connect(s, &DeviceSession::runEnded, this, [this] { emit changed(); });
+    // Two replies of up to a second each, with room to spare.
+    readsTimer.setSingleShot(true);
+    readsTimer.setInterval(3000);
+    connect(&readsTimer, &QTimer::timeout, this, &RackLine::readsDone);
+    // The settings are read after the identity: with them, both are in.
+    connect(s, &DeviceSession::settingsRead, this, [this] {
+        if (readsTimer.isActive())
+            readsDone();
+    });
 }
 
 RackLine::~RackLine() = default;
@@ -70,6 +79,7 @@ bool RackLine::connectLine()
     lastValues.clear();
     lastReplyAt = QDateTime();
     deviceSession->readDevice();
+    readsTimer.start();
     deviceSession->startPolling();
     emit changed();
     return true;
@@ -77,18 +87,41 @@ bool RackLine::connectLine()
 
 void RackLine::disconnectLine()
 {
+    startWanted = false;
+    readsTimer.stop();
     deviceSession->disconnectLine();
     emit changed();
 }
 
 bool RackLine::startRun()
 {
-    if (deviceSession->isRunning())
+    if (deviceSession->isRunning() || startWanted)
         return true;
     if (!deviceSession->isOpen()) {
         tell(QStringLiteral("Испытание не запущено: линия не подключена."));
         return false;
     }
+    if (readsTimer.isActive()) {
+        startWanted = true;
+        emit changed();
+        return true;
+    }
+    return startNow();
+}
+
+void RackLine::readsDone()
+{
+    readsTimer.stop();
+    if (!startWanted)
+        return;
+    startWanted = false;
+    if (deviceSession->isOpen())
+        startNow();
+    emit changed();
+}
+
+bool RackLine::startNow()
+{
     // Runs go to "runs" in the working directory, made if missing.
     const QString directory = QDir::current().filePath(QStringLiteral("runs"));
     QDir().mkpath(directory);
@@ -104,6 +137,7 @@ bool RackLine::startRun()
 
 void RackLine::stopRun()
 {
+    startWanted = false;
     deviceSession->endRun(RunEnd::Stop);
     emit changed();
 }

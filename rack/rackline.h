@@ -7,6 +7,7 @@
 #include <QObject>
 #include <QPointF>
 #include <QString>
+#include <QTimer>
 #include <QVector>
 
 #include <optional>
@@ -33,12 +34,16 @@ public:
     // Opens the port, reads the device's identity and settings, and polls.
     bool connectLine();
     void disconnectLine();
+    // A run asked for while the reads of connect are on their way starts once
+    // they are in (or have had their time), so its record names the device and
+    // its range.
     bool startRun();
     void stopRun();
 
     // Open, or a run waits for it.
     bool isConnected() const;
     bool isRunning() const;
+    bool isStarting() const { return startWanted; }
     // The link indicator as the session last set it: a style sheet and a word.
     QString stateSheet() const { return sheet; }
     QString stateWord() const { return word; }
@@ -59,6 +64,8 @@ signals:
 
 private:
     void tell(const QString &text);
+    void readsDone();
+    bool startNow();
     void addToTrend(const QDateTime &time, const QList<double> &values);
 
     QString portName;
@@ -72,4 +79,6 @@ private:
     int trendStride = 1; // every this many rows goes into the trend
     int rowsSinceTrend = 0;
     QString lastNotice;
+    QTimer readsTimer; // runs while the reads of connect may still come
+    bool startWanted = false;
 };

@@ -48,8 +48,8 @@ void RackLinePanel::showLine()
     const bool running = rackLine->isRunning();
     ui->rackConnect->setText(connected ? QStringLiteral("Отключить")
                                        : QStringLiteral("Подключить"));
-    ui->rackStart->setEnabled(connected && !running);
-    ui->rackStop->setEnabled(running);
+    ui->rackStart->setEnabled(connected && !running && !rackLine->isStarting());
+    ui->rackStop->setEnabled(running || rackLine->isStarting());
     ui->rackRemove->setEnabled(!connected);
     ui->rackState->setStyleSheet(rackLine->stateSheet());
     ui->rackState->setText(rackLine->stateWord());

@@ -192,7 +192,7 @@ void RackWindow::on_rackStartAll_clicked()
 {
     for (RackLinePanel *panel : std::as_const(panels)) {
         RackLine *line = panel->line();
-        if (line->isConnected() && !line->isRunning())
+        if (line->isConnected())
             line->startRun();
     }
 }
