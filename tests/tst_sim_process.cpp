@@ -1,6 +1,8 @@
 // veltra-sim as a separate program, seen from an independent client: the
 // path on its first output line, answers on that terminal, the fault flags,
-// the command line, and a clean exit on SIGTERM.
+// several transmitters in one process, the command line, and a clean exit on
+// SIGTERM.
+#include "sim/devicestate.h"
 #include "sim/lineclient.h"
 #include "sim/protocol.h"
 
@@ -37,17 +39,22 @@ QByteArray shown(const Bytes &bytes)
         .toUpper();
 }
 
+QString nextLine(QProcess &process)
+{
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(5000))
+            return {};
+    }
+    return QString::fromLocal8Bit(process.readLine()).trimmed();
+}
+
 // Starts the program and returns the path from its first output line.
 QString startProgram(QProcess &process, const QStringList &arguments)
 {
     process.start(programPath(), arguments);
     if (!process.waitForStarted(5000))
         return {};
-    while (!process.canReadLine()) {
-        if (!process.waitForReadyRead(5000))
-            return {};
-    }
-    return QString::fromLocal8Bit(process.readLine()).trimmed();
+    return nextLine(process);
 }
 
 bool stopsCleanly(QProcess &process)
@@ -68,6 +75,8 @@ private slots:
     void faultFlagsReachTheLine_data();
     void faultFlagsReachTheLine();
     void servesAnExistingTerminalAsAPort();
+    void countPlaysSeveralTransmitters_data();
+    void countPlaysSeveralTransmitters();
     void badCommandLineShowsUsage_data();
     void badCommandLineShowsUsage();
     void helpShowsUsage();
@@ -179,6 +188,39 @@ void ProcessTest::servesAnExistingTerminalAsAPort()
     ::close(master);
 }
 
+void ProcessTest::countPlaysSeveralTransmitters_data()
+{
+    QTest::addColumn<QStringList>("switches");
+    QTest::addColumn<int>("replyType");
+    QTest::newRow("no faults") << QStringList{} << 0;
+    QTest::newRow("--bad-type") << QStringList{"--bad-type"} << 5;
+}
+
+void ProcessTest::countPlaysSeveralTransmitters()
+{
+    QFETCH(QStringList, switches);
+    QFETCH(int, replyType);
+    QProcess process;
+    QStringList paths{startProgram(process, QStringList{"--count", "3"} + switches)};
+    paths << nextLine(process) << nextLine(process);
+    const int32_t firstSerial = DeviceState().production.serial;
+    for (int k = 0; k < 3; ++k) {
+        QVERIFY2(paths[k].startsWith("/dev/") && paths.count(paths[k]) == 1,
+                 qPrintable(paths.join(' ')));
+        LineClient client(paths[k].toStdString());
+        QVERIFY(client.send(hex("FF 00 03 00 03 FF"))); // device information
+        const Bytes reply = joinChunks(client.receive(milliseconds(150), milliseconds(2000)));
+        client.close();
+        QCOMPARE(reply.size(), size_t(21));
+        QCOMPARE(int(reply[1]), replyType);
+        QCOMPARE(checkByte(reply.data(), reply.size() - 2), reply[reply.size() - 2]);
+        const Bytes serial(reply.begin() + 10, reply.begin() + 14); // after the production date
+        ByteReader info(serial);
+        QCOMPARE(info.i32(), firstSerial + k);
+    }
+    QVERIFY(stopsCleanly(process));
+}
+
 void ProcessTest::badCommandLineShowsUsage_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -190,6 +232,10 @@ void ProcessTest::badCommandLineShowsUsage_data()
     QTest::newRow("port missing") << QStringList{"--port"};
     QTest::newRow("value on a switch") << QStringList{"--flood=yes"};
     QTest::newRow("current offset not in mA") << QStringList{"--current-offset", "0.1mA"};
+    QTest::newRow("count 0") << QStringList{"--count", "0"};
+    QTest::newRow("count 17") << QStringList{"--count", "17"};
+    QTest::newRow("count not a number") << QStringList{"--count", "x"};
+    QTest::newRow("count with a port") << QStringList{"--count", "2", "--port", "/dev/null"};
 }
 
 void ProcessTest::badCommandLineShowsUsage()
@@ -212,8 +258,8 @@ void ProcessTest::helpShowsUsage()
     QCOMPARE(process.exitCode(), 0);
     const QByteArray text = process.readAllStandardOutput();
     for (const char *flag :
-         {"--port", "--password", "--no-answer", "--bad-check-byte", "--bad-type", "--split-reply",
-          "--result-code", "--flood", "--round-upper-range"})
+         {"--port", "--count", "--password", "--no-answer", "--bad-check-byte", "--bad-type",
+          "--split-reply", "--result-code", "--flood", "--round-upper-range"})
         QVERIFY2(text.contains(flag), flag);
 }
 
