@@ -1,14 +1,17 @@
 // veltra-sim: plays the transmitter at the far end of a serial line.
 //
 // With no arguments it opens a pseudo-terminal pair and prints the path a
-// configurator should open as the first line of its output; with --port it
+// configurator should open as the first line of its output; with --count N it
+// plays N transmitters, one pty each, and prints N paths; with --port it
 // serves a real serial port. It serves until SIGINT or SIGTERM.
 #include "sim/simulator.h"
 
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -17,6 +20,8 @@ const char kUsage[] =
     "Simulates the transmitter on a new pseudo-terminal (its path is printed first)\n"
     "or on a serial port, until interrupted.\n"
     "  --port DEVICE      serve this serial port at 9600 8O1 instead of a pty\n"
+    "  --count N          play N transmitters (1-16), one pty each, paths one a line;\n"
+    "                     serial numbers count up from the first; not with --port\n"
     "  --password TEXT    administrator password (default 12345678)\n"
     "  --no-answer        carry out requests but never answer\n"
     "  --bad-check-byte   answer with a wrong check byte\n"
@@ -30,7 +35,10 @@ const char kUsage[] =
 
 struct Options
 {
+    static constexpr int kMaxCount = 16;
     std::string port;
+    int count = 1;
+    bool countGiven = false;
     std::string password = veltra::sim::DeviceModel::kDefaultPassword;
     veltra::sim::Faults faults;
     bool help = false;
@@ -43,6 +51,15 @@ bool parseResultCode(const std::string &text, int &code)
         return false;
     code = std::atoi(text.c_str());
     return code <= 255;
+}
+
+bool parseCount(const std::string &text, int &count)
+{
+    if (text.empty() || text.size() > 2 ||
+        text.find_first_not_of("0123456789") != std::string::npos)
+        return false;
+    count = std::atoi(text.c_str());
+    return count >= 1 && count <= Options::kMaxCount;
 }
 
 bool parseMilliamps(const std::string &text, double &mA)
@@ -65,7 +82,7 @@ bool parseOptions(int argc, char **argv, Options &options)
             hasValue = true;
         }
         const bool takesValue = arg == "--port" || arg == "--password" || arg == "--result-code" ||
-                                arg == "--current-offset";
+                                arg == "--current-offset" || arg == "--count";
         if (takesValue && !hasValue) {
             if (i + 1 >= argc)
                 return false;
@@ -78,6 +95,8 @@ bool parseOptions(int argc, char **argv, Options &options)
             options.port = value;
         else if (arg == "--password")
             options.password = value;
+        else if (arg == "--count" && parseCount(value, options.count))
+            options.countGiven = true;
         else if (arg == "--result-code" && parseResultCode(value, faults.forcedResultCode))
             continue;
         else if (arg == "--current-offset" && parseMilliamps(value, faults.currentOffset))
@@ -99,7 +118,8 @@ bool parseOptions(int argc, char **argv, Options &options)
         else
             return false;
     }
-    return true;
+    // A serial port is one line, one transmitter.
+    return !(options.countGiven && !options.port.empty());
 }
 
 } // namespace
@@ -124,25 +144,51 @@ int main(int argc, char **argv)
     sigaddset(&stopSignals, SIGTERM);
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
 
-    veltra::sim::Simulator simulator;
-    const bool opened =
-        options.port.empty() ? simulator.openPty() : simulator.openPort(options.port);
-    if (!opened) {
-        std::fprintf(stderr, "veltra-sim: cannot open %s\n",
-                     options.port.empty() ? "a pseudo-terminal" : options.port.c_str());
-        return 1;
+    // Every line is opened before anything is served or printed, so that a
+    // failure leaves no half-started set behind.
+    std::vector<std::unique_ptr<veltra::sim::Simulator>> simulators;
+    for (int k = 0; k < options.count; ++k) {
+        auto simulator = std::make_unique<veltra::sim::Simulator>();
+        const bool opened =
+            options.port.empty() ? simulator->openPty() : simulator->openPort(options.port);
+        if (!opened) {
+            std::fprintf(stderr, "veltra-sim: cannot open %s\n",
+                         options.port.empty() ? "a pseudo-terminal" : options.port.c_str());
+            return 1;
+        }
+        simulator->setPassword(options.password);
+        simulator->setFaults(options.faults);
+        if (k > 0) {
+            // Distinct serial numbers, so that a rack of them can be told apart.
+            veltra::sim::DeviceState state = simulator->state();
+            state.production.serial += k;
+            simulator->setState(state);
+        }
+        simulators.push_back(std::move(simulator));
     }
-    simulator.setPassword(options.password);
-    simulator.setFaults(options.faults);
-    simulator.start();
-    std::printf("%s\n", simulator.devicePath().c_str());
+    for (const auto &simulator : simulators)
+        simulator->start();
+    for (const auto &simulator : simulators)
+        std::printf("%s\n", simulator->devicePath().c_str());
     std::fflush(stdout);
 
     int received = 0;
     sigwait(&stopSignals, &received);
-    simulator.stop();
-    // What was served, for whoever compares it with what the configurator got.
-    std::fprintf(stderr, "veltra-sim: %zu requests, %zu replies sent\n",
-                 simulator.requests().size(), simulator.repliesSent());
+    for (const auto &simulator : simulators)
+        simulator->stop();
+    // What was served, for whoever compares it with what the configurator got:
+    // the totals first, in the form a single transmitter has always printed,
+    // then each transmitter's requests/replies when there are several.
+    size_t requests = 0, replies = 0;
+    std::string list;
+    for (const auto &simulator : simulators) {
+        const size_t served = simulator->requests().size(), sent = simulator->repliesSent();
+        requests += served;
+        replies += sent;
+        list += (list.empty() ? "" : ", ") + std::to_string(served) + "/" + std::to_string(sent);
+    }
+    const std::string each = simulators.size() > 1 ? " (" + list + ")" : std::string();
+    std::fprintf(stderr, "veltra-sim: %zu requests, %zu replies sent%s\n", requests, replies,
+                 each.c_str());
     return 0;
 }

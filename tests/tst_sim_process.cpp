@@ -1,6 +1,7 @@
 // veltra-sim as a separate program, seen from an independent client: the
 // path on its first output line, answers on that terminal, the fault flags,
 // the command line, and a clean exit on SIGTERM.
+#include "sim/devicestate.h"
 #include "sim/lineclient.h"
 #include "sim/protocol.h"
 
@@ -37,17 +38,22 @@ QByteArray shown(const Bytes &bytes)
         .toUpper();
 }
 
+QString nextLine(QProcess &process)
+{
+    while (!process.canReadLine()) {
+        if (!process.waitForReadyRead(5000))
+            return {};
+    }
+    return QString::fromLocal8Bit(process.readLine()).trimmed();
+}
+
 // Starts the program and returns the path from its first output line.
 QString startProgram(QProcess &process, const QStringList &arguments)
 {
     process.start(programPath(), arguments);
     if (!process.waitForStarted(5000))
         return {};
-    while (!process.canReadLine()) {
-        if (!process.waitForReadyRead(5000))
-            return {};
-    }
-    return QString::fromLocal8Bit(process.readLine()).trimmed();
+    return nextLine(process);
 }
 
 bool stopsCleanly(QProcess &process)
@@ -68,6 +74,7 @@ private slots:
     void faultFlagsReachTheLine_data();
     void faultFlagsReachTheLine();
     void servesAnExistingTerminalAsAPort();
+    void countPlaysSeveralTransmitters();
     void badCommandLineShowsUsage_data();
     void badCommandLineShowsUsage();
     void helpShowsUsage();
@@ -179,6 +186,25 @@ void ProcessTest::servesAnExistingTerminalAsAPort()
     ::close(master);
 }
 
+void ProcessTest::countPlaysSeveralTransmitters()
+{
+    QProcess process; // --bad-type: a fault switch seen on every transmitter at no cost
+    QStringList paths{startProgram(process, {"--count", "3", "--bad-type"})};
+    paths << nextLine(process) << nextLine(process);
+    for (int k = 0; k < 3; ++k) {
+        QVERIFY2(paths[k].startsWith("/dev/") && paths.count(paths[k]) == 1,
+                 qPrintable(paths.join(' ')));
+        LineClient client(paths[k].toStdString());
+        QVERIFY(client.send(hex("FF 00 03 00 03 FF"))); // device information
+        const Bytes reply = joinChunks(client.receive(milliseconds(150), milliseconds(2000)));
+        QCOMPARE(reply.size(), size_t(21));
+        QCOMPARE(reply[1], uint8_t(5));
+        const Bytes serial(reply.begin() + 10, reply.begin() + 14); // after the production date
+        QCOMPARE(ByteReader(serial).i32(), DeviceState().production.serial + k);
+    }
+    QVERIFY(stopsCleanly(process));
+}
+
 void ProcessTest::badCommandLineShowsUsage_data()
 {
     QTest::addColumn<QStringList>("arguments");
@@ -190,6 +216,10 @@ void ProcessTest::badCommandLineShowsUsage_data()
     QTest::newRow("port missing") << QStringList{"--port"};
     QTest::newRow("value on a switch") << QStringList{"--flood=yes"};
     QTest::newRow("current offset not in mA") << QStringList{"--current-offset", "0.1mA"};
+    QTest::newRow("count 0") << QStringList{"--count", "0"};
+    QTest::newRow("count 17") << QStringList{"--count", "17"};
+    QTest::newRow("count not a number") << QStringList{"--count", "x"};
+    QTest::newRow("count with a port") << QStringList{"--count", "2", "--port", "/dev/null"};
 }
 
 void ProcessTest::badCommandLineShowsUsage()
@@ -212,8 +242,8 @@ void ProcessTest::helpShowsUsage()
     QCOMPARE(process.exitCode(), 0);
     const QByteArray text = process.readAllStandardOutput();
     for (const char *flag :
-         {"--port", "--password", "--no-answer", "--bad-check-byte", "--bad-type", "--split-reply",
-          "--result-code", "--flood", "--round-upper-range"})
+         {"--port", "--count", "--password", "--no-answer", "--bad-check-byte", "--bad-type",
+          "--split-reply", "--result-code", "--flood", "--round-upper-range"})
         QVERIFY2(text.contains(flag), flag);
 }
 
