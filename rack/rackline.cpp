@@ -179,6 +179,7 @@ void RackLine::tell(const QString &text)
 // other point goes and rows are taken half as often.
 void RackLine::addToTrend(const QDateTime &time, const QList<double> &values)
 {
+    lastValues = values; // a run's rows are its live values
     if (++rowsSinceTrend >= trendStride) {
         rowsSinceTrend = 0;
         trendPoints.append(
