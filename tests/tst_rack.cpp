@@ -3,6 +3,7 @@
 #include "session/devicesession.h"
 #include "sim/simulator.h"
 #include "support/linktoline.h"
+#include "support/simwindow.h"
 #include "support/testsupport.h"
 #include "testlog/csvformat.h"
 #include "testlog/runevents.h"
@@ -15,24 +16,10 @@
 #include <memory>
 #include <vector>
 
+using TestSupport::startSimulator;
 using veltra::sim::Simulator;
 
 namespace {
-
-std::unique_ptr<Simulator> startSimulator(qint32 serial, bool flood = false)
-{
-    auto simulator = std::make_unique<Simulator>();
-    if (!simulator->openPty())
-        return nullptr;
-    veltra::sim::DeviceState state = simulator->state();
-    state.production.serial = serial;
-    simulator->setState(state);
-    veltra::sim::Faults faults;
-    faults.flood = flood;
-    simulator->setFaults(faults);
-    simulator->start();
-    return simulator;
-}
 
 // The times of a run file's rows, in milliseconds since the epoch.
 QList<qint64> rowTimes(const QString &csvPath)
@@ -144,7 +131,9 @@ private slots:
     {
         TestSupport::ModalWatcher boxes;
         addLines({2001, 2002});
-        simulators.push_back(startSimulator(2003, true));
+        veltra::sim::Faults flood;
+        flood.flood = true;
+        simulators.push_back(startSimulator(2003, flood));
         QVERIFY(simulators.back());
         QVERIFY(rack->addLine(QString::fromStdString(simulators.back()->devicePath())));
         connectAndStart();

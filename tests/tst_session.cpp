@@ -2,6 +2,7 @@
 #include "session/devicesession.h"
 #include "sim/simulator.h"
 #include "support/linktoline.h"
+#include "support/simwindow.h"
 #include "support/testsupport.h"
 #include "testlog/csvformat.h"
 #include "testlog/runevents.h"
@@ -13,21 +14,9 @@
 
 using veltra::sim::Simulator;
 using Signal = QList<QVariant>;
+using TestSupport::startSimulator;
 
 namespace {
-
-// A new simulator on a new pseudo-terminal, serving as transmitter `serial`.
-std::unique_ptr<Simulator> startSimulator(qint32 serial)
-{
-    auto simulator = std::make_unique<Simulator>();
-    if (!simulator->openPty())
-        return nullptr;
-    veltra::sim::DeviceState state = simulator->state();
-    state.production.serial = serial;
-    simulator->setState(state);
-    simulator->start();
-    return simulator;
-}
 
 QByteArray contents(const QString &path)
 {

@@ -10,6 +10,20 @@
 
 namespace TestSupport {
 
+std::unique_ptr<veltra::sim::Simulator> startSimulator(qint32 serial,
+                                                       const veltra::sim::Faults &faults)
+{
+    auto simulator = std::make_unique<veltra::sim::Simulator>();
+    if (!simulator->openPty())
+        return nullptr;
+    veltra::sim::DeviceState state = simulator->state();
+    state.production.serial = serial;
+    simulator->setState(state);
+    simulator->setFaults(faults);
+    simulator->start();
+    return simulator;
+}
+
 SimWindow::SimWindow() : mainWindow(std::make_unique<MainWindow>())
 {
     if (simulator.openPty())

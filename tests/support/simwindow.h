@@ -50,6 +50,11 @@ private:
     std::unique_ptr<MainWindow> mainWindow;
 };
 
+// A new simulator on a new pseudo-terminal, serving as transmitter `serial`;
+// null when no pseudo-terminal opened.
+std::unique_ptr<veltra::sim::Simulator> startSimulator(qint32 serial,
+                                                       const veltra::sim::Faults &faults = {});
+
 QByteArray bytes(std::initializer_list<int> values);
 
 // A successful LiveValues reply (type 0, command 0) carrying these five values.
