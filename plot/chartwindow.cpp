@@ -1,11 +1,9 @@
 #include "plot/chartwindow.h"
 
 #include "plot/chartcompat.h"
-#include "plot/csvlogreader.h"
 #include "plot/spreadsheetexport.h"
 #include "runreport/runreport.h"
 #include "testlog/csvformat.h"
-#include "testlog/runevents.h"
 #include "ui_chartwindow.h"
 
 #include <QDir>
@@ -15,27 +13,6 @@
 #include <QMessageBox>
 #include <QPixmap>
 #include <QProgressDialog>
-
-#include <algorithm>
-#include <cmath>
-
-namespace {
-
-// The chart as a report draws it: small enough for its texts to be read on paper.
-const QSizeF PrintedChart(900, 500);
-
-QString figure(double value)
-{
-    return std::isnan(value) ? QStringLiteral("—") : CsvFormat::valueText(value);
-}
-
-} // namespace
-
-void ChartWindow::Plot::clear()
-{
-    points.clear();
-    decimator.clear();
-}
 
 ChartWindow::ChartWindow(QWidget *parent)
     : QWidget(parent, Qt::Window), ui(new Ui::ChartWindow),
@@ -147,11 +124,11 @@ void ChartWindow::redraw()
 void ChartWindow::updateSummary()
 {
     const RunSummary summary = RunSummary::of(shown->points);
+    // The titles are the form's; the figures come as a report prints them.
+    const QList<QStringList> table = summary.table();
     for (int s = 0; s < PointStore::Series; ++s) {
-        const RunSummary::Value &v = summary.values[size_t(s)];
-        const double figures[] = {v.minimum, v.maximum, v.mean, v.drift};
-        for (int c = 0; c < 4; ++c)
-            ui->summaryTable->item(s, c)->setText(figure(figures[c]));
+        for (int c = 0; c < ui->summaryTable->columnCount(); ++c)
+            ui->summaryTable->item(s, c)->setText(table[s + 1][c + 1]);
     }
     ui->summaryLabel->setText(QStringLiteral("Длительность: %1, строк: %2")
                                   .arg(RunSummary::durationText(summary.durationMs))
@@ -160,31 +137,16 @@ void ChartWindow::updateSummary()
 
 bool ChartWindow::openLog(const QString &path)
 {
-    CsvLogReader reader;
-    if (!reader.readFile(path)) {
+    QString unread;
+    if (!file.read(path, &unread)) {
         QMessageBox::information(
             this, QStringLiteral("Внимание!"),
             QStringLiteral("Не удалось открыть файл\n%1").arg(QDir::toNativeSeparators(path)));
         return false;
     }
-    const QString report = reader.report(path);
-    file.clear();
-    file.points = reader.takePoints();
-    for (int r = 0; r < file.points.size(); ++r) {
-        PointStore::Values row;
-        for (int s = 0; s < PointStore::Series; ++s)
-            row[size_t(s)] = file.points.value(r, s);
-        file.decimator.add(file.points.time(r), row);
-    }
-    file.csvPath = path;
-    const std::optional<RunEvents::Event> start = RunEvents::first(RunEvents::pathFor(path));
-    file.device = start ? DeviceDescription::parse(start->text) : std::nullopt;
-    file.start = start                   ? start->time
-                 : file.points.isEmpty() ? QDateTime()
-                                         : QDateTime::fromMSecsSinceEpoch(file.points.time(0));
     showPlot(&file);
-    if (!report.isEmpty())
-        QMessageBox::information(this, QStringLiteral("Журнал открыт не полностью"), report);
+    if (!unread.isEmpty())
+        QMessageBox::information(this, QStringLiteral("Журнал открыт не полностью"), unread);
     return true;
 }
 
@@ -290,29 +252,8 @@ void ChartWindow::on_buttonExportExcel_clicked()
 QString ChartWindow::writeReport(const QString &directory, double tolerance)
 {
     redraw(); // the rows that came since the last redraw go into the picture
-    RunReport report;
-    report.csvPath = shown->csvPath;
-    report.start = shown->start;
-    report.device = shown->device;
-    report.points = &shown->points;
-    report.tolerance = tolerance;
-    QTableWidget *table = ui->summaryTable;
-    QStringList titles{QString()};
-    for (int c = 0; c < table->columnCount(); ++c)
-        titles << table->horizontalHeaderItem(c)->text();
-    report.summary << titles;
-    for (int r = 0; r < table->rowCount(); ++r) {
-        QStringList row{table->verticalHeaderItem(r)->text()};
-        for (int c = 0; c < table->columnCount(); ++c)
-            row << table->item(r, c)->text();
-        report.summary << row;
-    }
-    report.chartAspect = PrintedChart.width() / PrintedChart.height();
-    report.drawChart = [this](QPainter &painter, const QRectF &target) {
-        RunChart::render(chart, shown->decimator, shown->points, painter, target, PrintedChart);
-    };
     QString error;
-    const QString path = report.write(directory, &error);
+    const QString path = RunReport::of(*shown, tolerance, &chart).write(directory, &error);
     if (path.isEmpty())
         QMessageBox::information(this, QStringLiteral("Внимание!"), error);
     return path;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "plot/decimator.h"
+#include "plot/loggedrun.h"
 #include "plot/pointstore.h"
 #include "plot/runchart.h"
 #include "plot/runsummary.h"
@@ -85,15 +85,7 @@ private slots:
     void redraw();
 
 private:
-    struct Plot
-    {
-        PointStore points;
-        MinMaxDecimator decimator;
-        QString csvPath; // empty before the first run
-        QDateTime start;
-        std::optional<DeviceDescription> device; // empty: the run has no record of it
-        void clear();
-    };
+    using Plot = LoggedRun;
     void buildChart();
     void showPlot(Plot *plot);
     void updateSummary();

@@ -1,5 +1,8 @@
 #include "plot/runsummary.h"
 
+#include "testlog/csvformat.h"
+
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -48,4 +51,24 @@ QString RunSummary::durationText(qint64 ms)
                               .arg(seconds % 60, 2, 10, QLatin1Char('0'));
     const qint64 days = seconds / 86400;
     return days > 0 ? QStringLiteral("%1 д %2").arg(days).arg(clock) : clock;
+}
+
+QString RunSummary::figureText(double value)
+{
+    return std::isnan(value) ? QStringLiteral("—") : CsvFormat::valueText(value);
+}
+
+QList<QStringList> RunSummary::table() const
+{
+    QList<QStringList> rows{{QString(), QStringLiteral("Минимум"), QStringLiteral("Максимум"),
+                             QStringLiteral("Среднее"), QStringLiteral("Дрейф")}};
+    for (int s = 0; s < PointStore::Series; ++s) {
+        const Value &v = values[size_t(s)];
+        // The file's header names the values; the current has its unit here.
+        rows << QStringList{s == CsvFormat::Current ? QStringLiteral("Ток, мА")
+                                                    : QString::fromUtf8(CsvFormat::HeaderNames[s]),
+                            figureText(v.minimum), figureText(v.maximum), figureText(v.mean),
+                            figureText(v.drift)};
+    }
+    return rows;
 }

@@ -2,7 +2,9 @@
 
 #include "plot/pointstore.h"
 
+#include <QList>
 #include <QString>
+#include <QStringList>
 
 #include <array>
 
@@ -33,4 +35,10 @@ struct RunSummary
 
     // "2 д 03:04:05" or "03:04:05".
     static QString durationText(qint64 ms);
+    // A figure as the summary shows it: three decimals, "—" for NaN.
+    static QString figureText(double value);
+
+    // The summary as a table, the same under the chart and in a report: the
+    // column titles after an empty corner, then one row per value, its name first.
+    QList<QStringList> table() const;
 };

@@ -1,14 +1,14 @@
 #include "runreport/runreport.h"
 
 #include "app/userfile.h"
+#include "plot/loggedrun.h"
+#include "plot/runchart.h"
 #include "plot/runsummary.h"
+#include "runreport/reportpdf.h"
 #include "testlog/csvformat.h"
 
-#include <QAbstractTextDocumentLayout>
-#include <QApplication>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
+#include <QGraphicsScene>
 #include <QLocale>
 #include <QPainter>
 #include <QPdfWriter>
@@ -18,18 +18,12 @@
 
 namespace {
 
-constexpr int Dpi = 300;
-constexpr double PointSize = 9.5;
+using ReportPdf::escaped;
+using ReportPdf::percent;
+using ReportPdf::timeText;
 
-QString timeText(const QDateTime &time)
-{
-    return time.isValid() ? CsvFormat::timeText(time) : QStringLiteral("—");
-}
-
-QString escaped(const QString &text)
-{
-    return text.toHtmlEscaped();
-}
+// The chart as a report draws it: small enough for its texts to be read on paper.
+const QSizeF PrintedChart(900, 500);
 
 // A two-column table of names and values.
 QString table(const QList<QPair<QString, QString>> &rows)
@@ -40,32 +34,6 @@ QString table(const QList<QPair<QString, QString>> &rows)
         html += QStringLiteral("<tr><td width='38%'>%1</td><td>%2</td></tr>")
                     .arg(escaped(row.first), row.second);
     return html + QStringLiteral("</table>");
-}
-
-QString grid(const QList<QStringList> &rows)
-{
-    QString html =
-        QStringLiteral("<table border='1' cellspacing='0' cellpadding='3' width='100%'>");
-    for (int r = 0; r < rows.size(); ++r) {
-        html += QStringLiteral("<tr>");
-        for (int c = 0; c < rows[r].size(); ++c) {
-            const bool title = r == 0 || c == 0;
-            html += QStringLiteral("<td align='%1'>%2%3%4</td>")
-                        .arg(c == 0 ? QStringLiteral("left") : QStringLiteral("right"),
-                             title ? QStringLiteral("<b>") : QString(), escaped(rows[r][c]),
-                             title ? QStringLiteral("</b>") : QString());
-        }
-        html += QStringLiteral("</tr>");
-    }
-    return html + QStringLiteral("</table>");
-}
-
-// With its sign, unless it shows as zero.
-QString percent(double value)
-{
-    const QString text = CsvFormat::valueText(value);
-    const bool plus = value > 0 && text != QLatin1String("0.000");
-    return (plus ? QStringLiteral("+") : QString()) + text + QStringLiteral(" %");
 }
 
 QString deviceSection(const std::optional<DeviceDescription> &device)
@@ -167,67 +135,6 @@ QString checkSection(const RunReport &report, const OutputCheck &check)
     return html + table(rows);
 }
 
-QString style()
-{
-    return QStringLiteral("<style>h2 { margin-bottom: 2px; } h3 { margin-top: 14px; "
-                          "margin-bottom: 4px; } td { vertical-align: top; }</style>");
-}
-
-// A document laid out for the writer's pages, `height` device pixels tall.
-void setUp(QTextDocument &document, QPdfWriter &writer, const QString &html, double height)
-{
-    document.documentLayout()->setPaintDevice(&writer);
-    QFont font = QApplication::font();
-    font.setPointSizeF(PointSize);
-    document.setDefaultFont(font);
-    document.setDocumentMargin(0);
-    document.setPageSize(QSizeF(writer.width(), height));
-    document.setHtml(style() + html);
-}
-
-void drawPage(QPainter &painter, QTextDocument &document, int page)
-{
-    const QSizeF size = document.pageSize();
-    painter.save();
-    painter.translate(0, -page * size.height());
-    document.drawContents(&painter, QRectF(QPointF(0, page * size.height()), size));
-    painter.restore();
-}
-
-// Numbers each page in its footer as it ends it.
-class Pages
-{
-public:
-    Pages(QPdfWriter &writer, QPainter &painter, int total)
-        : writer(writer), painter(painter), total(total),
-          created(CsvFormat::timeText(QDateTime::currentDateTime()))
-    {
-    }
-    static double footerHeight(const QPainter &painter)
-    {
-        return painter.fontMetrics().height() * 2.0;
-    }
-    // False when the next page cannot be started.
-    bool finish()
-    {
-        ++number;
-        const double height = footerHeight(painter);
-        const QRectF footer(0, writer.height() - height, writer.width(), height);
-        painter.drawText(footer, Qt::AlignLeft | Qt::AlignBottom,
-                         QStringLiteral("Конфигуратор Veltra · отчёт создан %1").arg(created));
-        painter.drawText(footer, Qt::AlignRight | Qt::AlignBottom,
-                         QStringLiteral("стр. %1 из %2").arg(number).arg(total));
-        return number == total || writer.newPage();
-    }
-
-private:
-    QPdfWriter &writer;
-    QPainter &painter;
-    int total;
-    QString created;
-    int number = 0;
-};
-
 } // namespace
 
 QString RunReport::recordLine(const std::optional<DeviceDescription> &device,
@@ -251,43 +158,36 @@ QString RunReport::fileName(int copy) const
            UserFile::copySuffix(copy) + QStringLiteral(".pdf");
 }
 
-bool RunReport::paint(QPdfWriter &writer) const
+RunReport RunReport::of(const LoggedRun &run, double tolerance, const RunChart *shownAs)
 {
-    QPainter painter;
-    if (!painter.begin(&writer))
-        return false;
-    QFont font = QApplication::font();
-    font.setPointSizeF(PointSize * 0.85);
-    painter.setFont(font);
-    const double footerHeight = Pages::footerHeight(painter);
-    const double bodyHeight = writer.height() - footerHeight * 1.5;
-    const RunSummary figures = RunSummary::of(*points);
+    RunReport report;
+    report.csvPath = run.csvPath;
+    report.start = run.start;
+    report.device = run.device;
+    report.points = &run.points;
+    report.tolerance = tolerance;
+    report.chartAspect = PrintedChart.width() / PrintedChart.height();
+    const QString title = recordLine(run.device, run.start, run.csvPath);
+    report.drawChart = [&run, shownAs, title](QPainter &painter, const QRectF &target) {
+        if (shownAs) {
+            RunChart::render(*shownAs, run.decimator, run.points, painter, target, PrintedChart);
+            return;
+        }
+        QGraphicsScene scene; // owns the chart
+        RunChart fresh;
+        scene.addItem(fresh.chart());
+        fresh.chart()->setTitle(title);
+        RunChart::render(fresh, run.decimator, run.points, painter, target, PrintedChart);
+    };
+    return report;
+}
 
-    QTextDocument text;
-    setUp(text, writer,
-          QStringLiteral("<h2>Отчёт об испытании преобразователя</h2><p>%1</p>")
-                  .arg(escaped(recordLine(device, start, csvPath))) +
-              deviceSection(device) + runSection(*this, figures) + checkSection(*this, check()),
-          bodyHeight);
-    QTextDocument summaryTable;
-    setUp(summaryTable, writer, QStringLiteral("<h3>Сводка</h3>") + grid(summary), bodyHeight);
-
-    // The text as many pages as it takes, then the chart and the summary on one.
-    const int textPages = text.pageCount();
-    Pages pages(writer, painter, textPages + 1);
-    for (int page = 0; page < textPages; ++page) {
-        drawPage(painter, text, page);
-        if (!pages.finish())
-            return false;
-    }
-    const double chartHeight = std::min(writer.width() / chartAspect, bodyHeight * 0.6);
-    if (drawChart)
-        drawChart(painter, QRectF(0, 0, writer.width(), chartHeight));
-    painter.translate(0, chartHeight + footerHeight);
-    summaryTable.drawContents(&painter);
-    painter.resetTransform();
-    pages.finish();
-    return painter.end();
+QString RunReport::html() const
+{
+    return QStringLiteral("<h2>Отчёт об испытании преобразователя</h2><p>%1</p>")
+               .arg(escaped(recordLine(device, start, csvPath))) +
+           deviceSection(device) + runSection(*this, RunSummary::of(*points)) +
+           checkSection(*this, check());
 }
 
 OutputCheck RunReport::check() const
@@ -300,38 +200,25 @@ OutputCheck RunReport::check() const
 
 QString RunReport::write(const QString &directory, QString *error) const
 {
-    const QDir dir(directory);
-    QFile file;
-    const auto pathOf = [&](int copy) { return dir.filePath(fileName(copy)); };
-    if (!dir.mkpath(QStringLiteral("."))) {
-        *error = QStringLiteral("Не удалось создать папку отчётов\n%1")
-                     .arg(UserFile::shownPath(directory));
-        return {};
-    }
-    if (!UserFile::createNew(file, pathOf, QIODevice::WriteOnly)) {
-        *error = QStringLiteral("Не удалось создать файл отчёта\n%1\n%2")
-                     .arg(UserFile::shownPath(file.fileName()), file.errorString());
-        return {};
-    }
-    const QString path = file.fileName();
-    bool written = false;
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(Dpi);
-        writer.setPageSize(QPageSize(QPageSize::A4));
-        writer.setPageMargins(QMarginsF(18, 15, 15, 12), QPageLayout::Millimeter);
-        writer.setTitle(
-            QStringLiteral("Отчёт об испытании: %1").arg(recordLine(device, start, csvPath)));
-        writer.setCreator(QStringLiteral("Конфигуратор Veltra"));
-        written = paint(writer);
-    }
-    if (!written || file.error() != QFileDevice::NoError || !file.flush()) {
-        *error = QStringLiteral("Не удалось записать файл отчёта\n%1\n%2")
-                     .arg(UserFile::shownPath(path), file.errorString());
-        file.close();
-        file.remove();
-        return {};
-    }
-    file.close();
-    return path;
+    const QString summaryTable =
+        QStringLiteral("<h3>Сводка</h3>") + ReportPdf::grid(RunSummary::of(*points).table());
+    // The text as many pages as it takes, then the chart and the summary on one.
+    const auto paint = [&](QPdfWriter &writer) {
+        return ReportPdf::paintPages(
+            writer, html(), QDateTime::currentDateTime(),
+            [&](QPainter &painter, const QRectF &body) {
+                const double chartHeight =
+                    std::min(body.width() / chartAspect, body.height() * 0.6);
+                if (drawChart)
+                    drawChart(painter, QRectF(0, 0, body.width(), chartHeight));
+                QTextDocument summary;
+                ReportPdf::setUp(summary, writer, summaryTable, body.height());
+                painter.translate(0, chartHeight + painter.fontMetrics().height() * 2.0);
+                summary.drawContents(&painter);
+            });
+    };
+    return ReportPdf::write(
+        directory, [this](int copy) { return fileName(copy); },
+        QStringLiteral("Отчёт об испытании: %1").arg(recordLine(device, start, csvPath)),
+        QPageLayout::Portrait, paint, error);
 }

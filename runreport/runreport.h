@@ -5,16 +5,16 @@
 #include "testlog/devicedescription.h"
 
 #include <QDateTime>
-#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 #include <optional>
 
+struct LoggedRun;
 class QPainter;
 class QPdfWriter;
 class QRectF;
+class RunChart;
 
 // The report of one test run as a PDF file: the device as the run's start
 // recorded it, the run, the output check and its verdict on the first page;
@@ -25,13 +25,15 @@ struct RunReport
     QDateTime start;
     std::optional<DeviceDescription> device; // empty when the run has no record of it
     const PointStore *points = nullptr;
-    // The summary table as the chart window shows it: the column titles, then
-    // one row per value, its name first.
-    QList<QStringList> summary;
     double tolerance = OutputCheck::DefaultTolerance; // % of span
     // Draws the chart into a rectangle of the given width to height ratio.
     std::function<void(QPainter &, const QRectF &)> drawChart;
     double chartAspect = 2.0;
+
+    // The report of `run`, its chart as `shownAs` shows it (the series shown,
+    // the title), or, without one, as a new chart first shows the run. It
+    // refers to `run` and `shownAs`, which must outlive it.
+    static RunReport of(const LoggedRun &run, double tolerance, const RunChart *shownAs = nullptr);
 
     // "Прибор № 1042 · начало 08.12.2026 14:05:09 · 08.12.26 14.05.09.csv".
     static QString recordLine(const std::optional<DeviceDescription> &device,
@@ -49,5 +51,5 @@ struct RunReport
     OutputCheck check() const;
 
 private:
-    bool paint(QPdfWriter &writer) const;
+    QString html() const;
 };

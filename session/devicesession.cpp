@@ -226,7 +226,7 @@ void DeviceSession::waitForLine(const QString &port)
     emit lineNotice(QStringLiteral("Связь потеряна: порт %1. Испытание продолжится, когда "
                                    "порт вернётся (ожидание до 10 минут).")
                         .arg(port));
-    testRun->note(QStringLiteral("Связь потеряна: порт %1").arg(port));
+    testRun->note(lineLostText(port));
     emit connectionChanged();
 }
 
@@ -247,10 +247,7 @@ void DeviceSession::tryReopen(const QString &port)
 // The serial number read again is the run's: the run takes its rows again.
 void DeviceSession::lineBack(const Reply &reply)
 {
-    testRun->note(QStringLiteral("Связь восстановлена: порт %1, прибор № %2")
-                      .arg(serialLine->portName())
-                      .arg(*runSerial),
-                  reply.receivedAt);
+    testRun->note(lineRegainedText(serialLine->portName(), *runSerial), reply.receivedAt);
     emit lineNotice(QStringLiteral("Связь восстановлена в %1: испытание продолжается.")
                         .arg(reply.receivedAt.time().toString(QStringLiteral("hh:mm:ss"))));
     emit connectionChanged();

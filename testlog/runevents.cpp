@@ -8,8 +8,31 @@
 namespace {
 
 const QString TimeFormat = QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz");
+const QString LineLost = QStringLiteral("Связь потеряна");
+const QString LineRegained = QStringLiteral("Связь восстановлена");
+constexpr qint64 MaxLineBytes = 64 * 1024;
+
+std::optional<RunEvents::Event> eventOf(const QByteArray &bytes)
+{
+    const QString line = QString::fromUtf8(bytes).trimmed();
+    const int timeLength = TimeFormat.size();
+    const QDateTime time = QLocale::c().toDateTime(line.left(timeLength), TimeFormat);
+    if (!time.isValid())
+        return std::nullopt;
+    return RunEvents::Event{time, line.mid(timeLength).trimmed()};
+}
 
 } // namespace
+
+QString lineLostText(const QString &port)
+{
+    return QStringLiteral("%1: порт %2").arg(LineLost, port);
+}
+
+QString lineRegainedText(const QString &port, qint32 serial)
+{
+    return QStringLiteral("%1: порт %2, прибор № %3").arg(LineRegained, port).arg(serial);
+}
 
 QString runEndText(RunEnd cause, const QString &detail)
 {
@@ -45,12 +68,34 @@ std::optional<RunEvents::Event> RunEvents::first(const QString &eventsPath)
     QFile events(eventsPath);
     if (!events.open(QIODevice::ReadOnly))
         return std::nullopt;
-    const QString line = QString::fromUtf8(events.readLine(64 * 1024)).trimmed();
-    const int timeLength = TimeFormat.size();
-    const QDateTime time = QLocale::c().toDateTime(line.left(timeLength), TimeFormat);
-    if (!time.isValid())
-        return std::nullopt;
-    return Event{time, line.mid(timeLength).trimmed()};
+    return eventOf(events.readLine(MaxLineBytes));
+}
+
+QList<RunEvents::Event> RunEvents::all(const QString &eventsPath, int most)
+{
+    QList<Event> events;
+    QFile file(eventsPath);
+    if (!file.open(QIODevice::ReadOnly))
+        return events;
+    while (events.size() < most && !file.atEnd()) {
+        const QByteArray line = file.readLine(MaxLineBytes);
+        // The rest of an overlong line is no event of its own.
+        for (QByteArray rest = line; !rest.endsWith('\n') && !file.atEnd();)
+            rest = file.readLine(MaxLineBytes);
+        if (const std::optional<Event> event = eventOf(line))
+            events << *event;
+    }
+    return events;
+}
+
+RunEvents::LineLosses RunEvents::lineLosses(const QList<Event> &events)
+{
+    LineLosses losses;
+    for (const Event &event : events) {
+        losses.lost += event.text.startsWith(LineLost) ? 1 : 0;
+        losses.regained += event.text.startsWith(LineRegained) ? 1 : 0;
+    }
+    return losses;
 }
 
 bool RunEvents::create(const QString &csvPath)

@@ -5,7 +5,6 @@
 #include "support/testsupport.h"
 
 #include <QLabel>
-#include <QProcess>
 #include <QStandardPaths>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -15,6 +14,7 @@
 #include <cmath>
 #include <memory>
 
+using TestSupport::pdfText;
 using TestSupport::SimWindow;
 
 // A run against the simulated transmitter, recorded: its PDF report with the
@@ -37,15 +37,6 @@ private:
 };
 
 namespace {
-
-QString pdfText(const QString &path)
-{
-    QProcess process;
-    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
-    if (!process.waitForFinished(20000) || process.exitCode() != 0)
-        return QStringLiteral("<pdftotext failed on %1>").arg(path);
-    return QString::fromUtf8(process.readAllStandardOutput());
-}
 
 // The run's own CSV file as the export must have it: the same texts, with a
 // byte-order mark, ISO dates, decimal commas and CRLF line ends.

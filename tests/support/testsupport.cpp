@@ -6,10 +6,20 @@
 #include <QFile>
 #include <QMessageBox>
 #include <QPointer>
+#include <QProcess>
 #include <QTest>
 #include <QTimer>
 
 namespace TestSupport {
+
+QString pdfText(const QString &path)
+{
+    QProcess process;
+    process.start(QStringLiteral("pdftotext"), {QStringLiteral("-layout"), path, "-"});
+    if (!process.waitForFinished(20000) || process.exitCode() != 0)
+        return QStringLiteral("<pdftotext failed on %1>").arg(path);
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
 
 long residentKilobytes()
 {

@@ -16,6 +16,10 @@ void watchWarnings();
 // The wiring warnings recorded since the last call; cleared by the call.
 QStringList takeWiringWarnings();
 
+// The text of a PDF file as `pdftotext -layout` gives it; a text saying so
+// when it fails.
+QString pdfText(const QString &path);
+
 // Resident set size of this process in kilobytes, from /proc/self/status;
 // -1 where there is no such file.
 long residentKilobytes();

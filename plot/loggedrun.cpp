@@ -1,0 +1,34 @@
+#include "plot/loggedrun.h"
+
+#include "plot/csvlogreader.h"
+#include "testlog/runevents.h"
+
+void LoggedRun::clear()
+{
+    points.clear();
+    decimator.clear();
+}
+
+bool LoggedRun::read(const QString &path, QString *unread)
+{
+    CsvLogReader reader;
+    if (!reader.readFile(path))
+        return false;
+    if (unread)
+        *unread = reader.report(path);
+    clear();
+    points = reader.takePoints();
+    for (int r = 0; r < points.size(); ++r) {
+        PointStore::Values row;
+        for (int s = 0; s < PointStore::Series; ++s)
+            row[size_t(s)] = points.value(r, s);
+        decimator.add(points.time(r), row);
+    }
+    csvPath = path;
+    const std::optional<RunEvents::Event> first = RunEvents::first(RunEvents::pathFor(path));
+    device = first ? DeviceDescription::parse(first->text) : std::nullopt;
+    start = first              ? first->time
+            : points.isEmpty() ? QDateTime()
+                               : QDateTime::fromMSecsSinceEpoch(points.time(0));
+    return true;
+}
