@@ -123,6 +123,16 @@ private slots:
         const QString events = eventsText(pulledFile);
         QVERIFY2(events.contains(QStringLiteral("Связь потеряна")), qPrintable(events));
         QVERIFY2(events.contains(QStringLiteral("Связь восстановлена")), qPrintable(events));
+
+        rack->findChild<QPushButton *>(QStringLiteral("rackReports"))->click();
+        const QDir reports(QStringLiteral("reports"));
+        QCOMPARE(reports.entryList({QStringLiteral("*.pdf")}).size(), 4);
+        const QStringList summaries = reports.entryList({QStringLiteral("Стенд *.pdf")});
+        QCOMPARE(summaries.size(), 1);
+        const QString summary = TestSupport::pdfText(reports.filePath(summaries.first()));
+        for (const char *serial : {"1001", "1002", "1003"})
+            QVERIFY2(summary.contains(serial), qPrintable(summary));
+        QCOMPARE(summary.count(QStringLiteral("Годен")), 3);
         QCOMPARE(boxes.boxes().size(), 0);
     }
 
