@@ -3,6 +3,7 @@
 #include "sim/simulatorimpl.h"
 
 #include <poll.h>
+#include <pthread.h>
 #include <unistd.h>
 
 namespace veltra::sim {
@@ -178,7 +179,11 @@ void Simulator::start()
     if (d->line.fd < 0 || d->running.load())
         return;
     d->running = true;
-    d->thread = std::thread([this] { d->serve(); });
+    d->thread = std::thread([this] {
+        // Named so that a process hosting simulators can tell their time from its own.
+        pthread_setname_np(pthread_self(), "veltra-sim");
+        d->serve();
+    });
 }
 
 void Simulator::stop()
