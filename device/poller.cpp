@@ -31,9 +31,12 @@ void Poller::stopPolling()
     pollTimer.stop();
 }
 
+// A read of the values already on its way is the run's first: another right
+// after it would make two rows a moment apart.
 void Poller::startRun()
 {
-    readNow();
+    if (!readInFlight)
+        readNow();
     runTimer.start();
 }
 
@@ -57,6 +60,7 @@ void Poller::readNow()
         return;
     }
     line->sendRoutine(periodicRequest);
+    readInFlight = true;
 }
 
 void Poller::requestSent()
@@ -75,6 +79,7 @@ void Poller::readOnce(const QByteArray &request)
 void Poller::lineFree()
 {
     replyWindow.stop();
+    readInFlight = false;
     if (!onceRequests.isEmpty()) {
         const QByteArray request = onceRequests.takeFirst();
         if (line->isOpen())
@@ -97,6 +102,7 @@ void Poller::replyWindowOver()
 void Poller::forget()
 {
     replyWindow.stop();
+    readInFlight = false;
     readDue = false;
     onceRequests.clear();
 }

@@ -58,6 +58,7 @@ private:
     // Runs from each request sent until its answer is in, or could have been.
     QTimer replyWindow;
     bool readDue = false;
+    bool readInFlight = false; // the periodic read, until the line is free again
     QByteArray periodicRequest;
     QList<QByteArray> onceRequests;
 };

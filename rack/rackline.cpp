@@ -48,7 +48,12 @@ RackLine::RackLine(const QString &port, QObject *parent)
     for (auto signal : {&DeviceSession::connectionChanged, &DeviceSession::identityChanged,
                         &DeviceSession::runDeviceChanged})
         connect(s, signal, this, &RackLine::changed);
-    connect(s, &DeviceSession::runEnded, this, [this] { emit changed(); });
+    // Between runs the panel's values keep coming.
+    connect(s, &DeviceSession::runEnded, this, [this] {
+        if (deviceSession->isOpen())
+            deviceSession->startPolling();
+        emit changed();
+    });
     // Two replies of up to a second each, with room to spare.
     readsTimer.setSingleShot(true);
     readsTimer.setInterval(3000);

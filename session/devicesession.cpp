@@ -336,6 +336,9 @@ bool DeviceSession::startRun(QString *failure)
         deviceRecord.info ? std::optional<qint32>(deviceRecord.info->serialNumber) : std::nullopt;
     runUnidentified = false;
     identifyAfterReply = !runSerial;
+    // The run reads the live values itself: a poll's answer would be a row too many.
+    if (poller->isPolling())
+        stopPolling();
     emit runStarted(); // before the first row can arrive
     emit runDeviceChanged();
     testRun->note(QStringLiteral("Начало испытания, файл %1. %2")
