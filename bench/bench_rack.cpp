@@ -253,8 +253,15 @@ int main(int argc, char **argv)
     }
 
     click(rack, "rackStartAll");
+    // A run waits for its line's settings to be read, or for their time to pass.
+    const bool started = QTest::qWaitFor(
+        [&] {
+            return std::all_of(lines.begin(), lines.end(),
+                               [](const Line &line) { return line.rack->isRunning(); });
+        },
+        10000);
     for (const Line &line : lines)
-        if (!identified || !line.rack->isRunning()) {
+        if (!identified || !started || !line.rack->isRunning()) {
             std::fprintf(stderr, "line %s: %s, not running\n", qPrintable(line.rack->port()),
                          qPrintable(line.rack->serialText()));
             return 2;
