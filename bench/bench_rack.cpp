@@ -277,8 +277,19 @@ int main(int argc, char **argv)
         sinceTick.restart();
     });
 
+    // The bench's own record of latencies grows with the rows: left out of the growth.
+    const auto recordKb = [&lines] {
+        double bytes = 0;
+        for (const Line &line : lines)
+            bytes += double(line.latenciesMs.capacity() * sizeof(double));
+        return bytes / 1024;
+    };
     double rssHalfKb = 0;
-    QTimer::singleShot(seconds * 500, [&] { rssHalfKb = residentKb(); });
+    double recordHalfKb = 0;
+    QTimer::singleShot(seconds * 500, [&] {
+        rssHalfKb = residentKb();
+        recordHalfKb = recordKb();
+    });
     QTimer::singleShot(seconds * 1000, &app, &QCoreApplication::quit);
     const double cpuStart = rackCpuSeconds();
     QElapsedTimer elapsed;
@@ -337,10 +348,12 @@ int main(int argc, char **argv)
                 cpuPerLine * 3600 / wallS, percentPerLine, CpuTargetPercent);
     met = met && percentPerLine < CpuTargetPercent;
 
-    const double growthKb = (rssEndKb - rssHalfKb) / count;
-    std::printf("memory: %.0f kB at half the time, %.0f kB at the end; growth %.1f kB per "
-                "line, %.0f kB per line at the end (target: flat, growth under %.0f kB per line)\n",
-                rssHalfKb, rssEndKb, growthKb, rssEndKb / count, GrowthTargetKb);
+    const double growthKb = (rssEndKb - rssHalfKb - (recordKb() - recordHalfKb)) / count;
+    std::printf(
+        "memory: %.0f kB at half the time, %.0f kB at the end; growth %.1f kB per "
+        "line without the bench's own records, %.0f kB per line at the end (target: flat, growth "
+        "under %.0f kB per line)\n",
+        rssHalfKb, rssEndKb, growthKb, rssEndKb / count, GrowthTargetKb);
     met = met && growthKb < GrowthTargetKb;
 
     std::printf("targets: %s\n", met ? "met" : "MISSED");
