@@ -13,7 +13,6 @@ public:
     using QWidget::QWidget;
 
     void setPoints(const QVector<QPointF> &points);
-    const QVector<QPointF> &points() const { return shown; }
 
 protected:
     void paintEvent(QPaintEvent *event) override;
