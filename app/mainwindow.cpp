@@ -85,6 +85,9 @@ void MainWindow::setUpSession()
         updateWriteAndVerifyEnabled();
     });
     connect(s, &DeviceSession::writeVerifyFinished, this, &MainWindow::showWriteVerifyOutcome);
+    connect(s, &DeviceSession::procedureChanged, this, &MainWindow::updateWriteAndVerifyEnabled);
+    connect(s, &DeviceSession::runStarted, this, &MainWindow::updateWriteAndVerifyEnabled);
+    connect(s, &DeviceSession::runEnded, this, &MainWindow::updateWriteAndVerifyEnabled);
     // A run's record must not mix two configurations. A run's end may come
     // from anywhere, so the menu looks again each time it opens.
     connect(ui->menu, &QMenu::aboutToShow, this, &MainWindow::updateWriteAndVerifyEnabled);

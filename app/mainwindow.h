@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QList>
 #include <QMainWindow>
+#include <QPointer>
 #include <QSet>
 #include <QStringList>
 
@@ -17,6 +18,7 @@
 class ChartWindow;
 class DebugWindow;
 class DeviceSession;
+class QDialog;
 class QDoubleSpinBox;
 class RackWindow;
 class QMessageBox;
@@ -90,6 +92,9 @@ private slots:
     void on_referenceFromWindow_triggered();
     void on_findDevice_triggered();
     void on_showRack_triggered();
+    void on_correctionWizard_triggered();
+    void on_loopTest_triggered();
+    void on_calibrationCertificate_triggered();
     void on_buttonClearEEPROM_clicked();
     void on_buttonSaveFactorySettings_clicked();
     void on_buttonFactoryResetSettings_clicked();
@@ -152,6 +157,10 @@ private:
     void updateWriteAndVerifyEnabled();
     void showWriteVerifyOutcome(const QString &outcome, bool verified, bool resumePolling);
 
+    // Calibration: the wizards and the certificate (calibrationview.cpp)
+    void updateCalibrationEnabled();
+    void openCalibrationDialog(QDialog *dialog);
+
     // Test runs and the chart (testingview.cpp, chartview.cpp)
     void showRowLogged(const QDateTime &time, const QList<double> &values);
     void showRunState();
@@ -165,6 +174,7 @@ private:
     DeviceSession *session = nullptr;
     DebugWindow *debugWindow = nullptr;
     RackWindow *rackWindow = nullptr;
+    QPointer<QDialog> calibrationDialog; // one at a time: each holds the line
     SensorCatalogue catalogue;
     QLabel statusLabel;
     QLabel deviceLabel;    // status bar: which device this connection has read

@@ -52,7 +52,8 @@ void MainWindow::showReference()
 void MainWindow::updateWriteAndVerifyEnabled()
 {
     ui->writeAndVerify->setEnabled(session->isOpen() && !session->isRunning() &&
-                                   !session->isWriteVerifying());
+                                   !session->isWriteVerifying() && !session->isInProcedure());
+    updateCalibrationEnabled();
 }
 
 void MainWindow::on_writeAndVerify_triggered()

@@ -24,6 +24,7 @@ public:
         QString action;             // what the user confirmed, for the outcome box; empty for most
         int journalNumber = 0;      // its line in the write journal; 0 for a request not journaled
         bool ofWriteVerify = false; // a step of "Записать и проверить"
+        bool ofProcedure = false;   // a step of a calibration procedure
     };
 
     // A request shorter than two bytes goes nowhere and is not recorded. The

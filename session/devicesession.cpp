@@ -172,6 +172,10 @@ void DeviceSession::releaseLine(bool keepClaim)
     poller->forget();
     userRequests.clear();
     userRequestTimer.stop();
+    if (!keepClaim) {
+        lastCorrection.reset();
+        lastLoopTest.reset();
+    }
     if (writeVerify) {
         writeVerify->fail(DeviceWords::connectionClosed());
         finishWriteVerify();
@@ -322,6 +326,10 @@ bool DeviceSession::startRun(QString *failure)
 {
     if (!serialLine->isOpen())
         return false;
+    if (inProcedure) {
+        *failure = QStringLiteral("Идёт калибровка: испытание не начато.");
+        return false;
+    }
     const QString directory = runDirectory.isEmpty() ? QDir::currentPath() : runDirectory;
     if (testRun->isRunning())
         endRun(RunEnd::Stop);
@@ -388,6 +396,11 @@ bool DeviceSession::isRunning() const
 // The device as this connection has read it; what was not read is said to be so.
 QString DeviceSession::describeDevice() const
 {
+    return description().text();
+}
+
+DeviceDescription DeviceSession::description() const
+{
     DeviceDescription device;
     if (const auto &info = deviceRecord.info)
         device.identity = DeviceDescription::Identity{
@@ -406,7 +419,7 @@ QString DeviceSession::describeDevice() const
         settings.hysteresis = probe->hysteresis;
     }
     device.correction = deviceRecord.correction;
-    return device.text();
+    return device;
 }
 
 // ---- Requests ----
@@ -419,6 +432,7 @@ void DeviceSession::sendUserRequest(const QByteArray &request, const QString &ac
         UserRequests::Request details;
         details.action = action;
         details.ofWriteVerify = bool(writeVerify);
+        details.ofProcedure = sendingForProcedure;
         details.journalNumber = journalRequest(request);
         reportJournalFailure();
         trackUserRequest(request, details);
@@ -469,6 +483,8 @@ void DeviceSession::expireUserRequests()
         if (request.ofWriteVerify && writeVerify) {
             writeVerify->fail(DeviceWords::noAnswer());
             finishWriteVerify();
+        } else if (request.ofProcedure) {
+            emit procedureUnanswered();
         } else if (!request.action.isEmpty()) {
             emit message(request.action,
                          QStringLiteral("Прибор не ответил: выполнение не подтверждено."));
@@ -674,6 +690,10 @@ void DeviceSession::processReply(const Reply &received)
         continueWriteVerify(received);
         return;
     }
+    if (asked && asked->ofProcedure) {
+        continueProcedure(received);
+        return;
+    }
     if (received.corrupted) {
         if (asked && !asked->action.isEmpty())
             emit message(asked->action, QStringLiteral("Ответ прибора повреждён (не совпал "
@@ -859,7 +879,7 @@ void DeviceSession::setReference(const std::optional<WriteReference> &chosen)
 
 bool DeviceSession::writeAndVerify(QString *refusal)
 {
-    if (!serialLine->isOpen() || testRun->isRunning() || writeVerify)
+    if (!serialLine->isOpen() || testRun->isRunning() || writeVerify || inProcedure)
         return false;
     if (!writeReference) {
         *refusal = QStringLiteral("Ничего не записано: эталон не задан. Загрузите файл "

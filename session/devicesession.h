@@ -1,5 +1,6 @@
 #pragma once
 
+#include "calibration/calibrationrecord.h"
 #include "catalogue/sensorcatalogue.h"
 #include "config/writereference.h"
 #include "device/devicerecord.h"
@@ -99,6 +100,25 @@ public:
     bool writeAndVerify(QString *refusal);
     bool isWriteVerifying() const { return bool(writeVerify); }
 
+    // A calibration procedure drives the line: runs and write-and-verify wait,
+    // polling pauses until it ends, and its requests are journaled like the
+    // user's while their replies go to it (procedureReplied), never to a box.
+    // False when the line is closed or busy.
+    bool beginProcedure();
+    void endProcedure();
+    bool isInProcedure() const { return inProcedure; }
+    void sendProcedureRequest(const QByteArray &request);
+    void journalNote(const QString &what, const QString &result); // TEMP until merge
+
+    // What the calibration of the device on the line found and left in this
+    // connection; gone when the connection ends.
+    const std::optional<CorrectionResult> &correctionResult() const { return lastCorrection; }
+    const std::optional<LoopTestResult> &loopTestResult() const { return lastLoopTest; }
+    void setCorrectionResult(const CorrectionResult &result);
+    void setLoopTestResult(const LoopTestResult &result);
+    // The device as a certificate or a run's start names it.
+    DeviceDescription description() const;
+
     // While a box of the view is open, replies wait; they are taken in the
     // order they came once the last box has closed.
     void holdReplies();
@@ -139,6 +159,10 @@ signals:
     void referenceChanged();
     void writeVerifyStarted();
     void writeVerifyFinished(QString outcome, bool verified, bool resumePolling);
+    void procedureChanged();
+    // The reply to a procedure's request; `corrupted` when its check byte was wrong.
+    void procedureReplied(QByteArray reply, bool corrupted);
+    void procedureUnanswered();
 
 private:
     enum class LineState { None, Waiting };
@@ -209,6 +233,7 @@ private:
     void notAnswered(bool onlyRejected);
 
     void continueWriteVerify(const Reply &received);
+    void continueProcedure(const Reply &received);
     void finishWriteVerify();
 
     DeviceWords deviceWords() const;
@@ -261,4 +286,10 @@ private:
     std::optional<WriteReference> writeReference;
     std::unique_ptr<WriteVerify> writeVerify;
     bool pollAfterWriteVerify = false;
+
+    bool inProcedure = false;
+    bool sendingForProcedure = false;
+    bool pollAfterProcedure = false;
+    std::optional<CorrectionResult> lastCorrection;
+    std::optional<LoopTestResult> lastLoopTest;
 };
