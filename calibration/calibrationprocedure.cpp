@@ -4,6 +4,7 @@
 #include "device/replies.h"
 #include "device/requests.h"
 #include "session/devicesession.h"
+#include "testlog/devicedescription.h"
 
 CalibrationProcedure::CalibrationProcedure(DeviceSession *session, const QString &title,
                                            QObject *parent)
@@ -15,6 +16,21 @@ CalibrationProcedure::CalibrationProcedure(DeviceSession *session, const QString
 CalibrationProcedure::~CalibrationProcedure()
 {
     finish();
+}
+
+QString CalibrationProcedure::deviceLine(const DeviceSession &session)
+{
+    const DeviceDescription device = session.description();
+    QStringList parts;
+    parts << (device.identity ? QStringLiteral("Прибор № %1").arg(device.identity->serialNumber)
+                              : QStringLiteral("Прибор не считан"));
+    if (const std::optional<DeviceSettings> &settings = device.settings) {
+        parts << (settings->type.isEmpty()
+                      ? settings->element
+                      : settings->element + QStringLiteral(", ") + settings->type);
+        parts << QStringLiteral("диапазон %1 °C").arg(settings->rangeText());
+    }
+    return parts.join(QStringLiteral(" · "));
 }
 
 bool CalibrationProcedure::begin(QString *whyNot)

@@ -24,6 +24,9 @@ public:
     ~CalibrationProcedure() override;
 
     QString title() const { return procedureTitle; }
+    // The device on the line in a line: "Прибор № 1042 · 3х проводное ТС,
+    // ТС-100П 385 · диапазон -50.000 … 150.000 °C".
+    static QString deviceLine(const DeviceSession &session);
     bool isActive() const { return active; }
 
 signals:

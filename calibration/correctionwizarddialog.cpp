@@ -4,6 +4,7 @@
 #include "session/devicesession.h"
 #include "ui_correctionwizard.h"
 
+#include "calibration/calibrationprocedure.h"
 #include <QHeaderView>
 #include <QLocale>
 #include <QTableWidgetItem>
@@ -22,7 +23,14 @@ CorrectionWizardDialog::CorrectionWizardDialog(DeviceSession *session,
       correction(new CorrectionWizard(session, catalogue, this))
 {
     ui->setupUi(this);
+    const auto showDevice = [this] {
+        ui->correctionDevice->setText(CalibrationProcedure::deviceLine(*this->session));
+    };
+    connect(session, &DeviceSession::identityChanged, this, showDevice);
+    connect(session, &DeviceSession::settingsRead, this, showDevice);
+    showDevice();
     ui->correctionPoints->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    ui->correctionPoints->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     for (int row = 0; row < CorrectionWizard::Points; ++row)
         for (int column = 0; column < ui->correctionPoints->columnCount(); ++column) {
             auto *cell = new QTableWidgetItem;
@@ -65,8 +73,6 @@ CorrectionWizardDialog::~CorrectionWizardDialog()
 
 void CorrectionWizardDialog::start()
 {
-    const QString device = session->describeDevice();
-    ui->correctionDevice->setText(device);
     QString whyNot;
     if (!correction->start(&whyNot))
         tell(whyNot);

@@ -4,6 +4,7 @@
 #include "session/devicesession.h"
 #include "ui_looptest.h"
 
+#include "calibration/calibrationprocedure.h"
 #include <QHeaderView>
 #include <QLocale>
 #include <QTableWidgetItem>
@@ -15,14 +16,20 @@ LoopTestDialog::LoopTestDialog(DeviceSession *session, QWidget *parent)
       loop(new LoopTest(session, this))
 {
     ui->setupUi(this);
+    const auto showDevice = [this] {
+        ui->loopDevice->setText(CalibrationProcedure::deviceLine(*this->session));
+    };
+    connect(session, &DeviceSession::identityChanged, this, showDevice);
+    connect(session, &DeviceSession::settingsRead, this, showDevice);
+    showDevice();
     ui->loopPoints->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    ui->loopPoints->verticalHeader()->setSectionResizeMode(QHeaderView::Stretch);
     for (int row = 0; row < ui->loopPoints->rowCount(); ++row)
         for (int column = 0; column < ui->loopPoints->columnCount(); ++column) {
             auto *cell = new QTableWidgetItem;
             cell->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
             ui->loopPoints->setItem(row, column, cell);
         }
-    ui->loopDevice->setText(session->describeDevice());
     connect(loop, &LoopTest::changed, this, &LoopTestDialog::showState);
     connect(loop, &LoopTest::status, ui->loopStatus, &QLabel::setText);
     connect(loop, &LoopTest::stopped, ui->loopStatus, &QLabel::setText);
@@ -41,7 +48,6 @@ void LoopTestDialog::on_loopStart_clicked()
 {
     loop->setTolerance(ui->loopTolerance->value());
     ui->loopVerdict->clear();
-    ui->loopDevice->setText(session->describeDevice());
     QString whyNot;
     if (!loop->start(&whyNot))
         ui->loopStatus->setText(whyNot);
