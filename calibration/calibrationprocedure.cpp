@@ -59,7 +59,6 @@ bool CalibrationProcedure::begin(QString *whyNot)
                         takeLiveValues(values);
                 }),
     };
-    journal(QStringLiteral("начато"));
     emit status(QStringLiteral("Считывание прибора…"));
     readNext({Device::readRequest(Device::Command::DeviceInfo),
               Device::readRequest(Device::Command::ProbeType),
@@ -70,6 +69,7 @@ bool CalibrationProcedure::begin(QString *whyNot)
 void CalibrationProcedure::readNext(QList<QByteArray> reads)
 {
     if (reads.isEmpty()) {
+        journal(QStringLiteral("начато"));
         ready();
         return;
     }

@@ -14,6 +14,12 @@ static QString milliamps(double value)
     return QLocale::c().toString(value, 'f', 3);
 }
 
+static QString signedNumber(double value)
+{
+    const QString text = QLocale::c().toString(value, 'f', 3);
+    return value > 0 && text != QLatin1String("0.000") ? QLatin1Char('+') + text : text;
+}
+
 LoopTest::LoopTest(DeviceSession *session, QObject *parent)
     : CalibrationProcedure(session, name(), parent)
 {
@@ -25,6 +31,7 @@ LoopTest::LoopTest(DeviceSession *session, QObject *parent)
 
 bool LoopTest::start(QString *whyNot)
 {
+    port = session->portName();
     releaseOnly = false;
     cancelWanted = false;
     completing = false;
@@ -32,10 +39,15 @@ bool LoopTest::start(QString *whyNot)
     return begin(whyNot);
 }
 
+// The dialog stands over the window, so the line is opened again from here.
 bool LoopTest::release(QString *whyNot)
 {
     if (isActive())
         return false;
+    if (!session->isOpen() && !session->connectTo(port, whyNot)) {
+        *whyNot = QStringLiteral("Порт %1 не открыт: %2").arg(port, *whyNot);
+        return false;
+    }
     releaseOnly = true;
     completing = false;
     return begin(whyNot);
@@ -96,7 +108,7 @@ bool LoopTest::takeMeterReading(const QString &text, QString *whyNot)
     taken.points.append(point);
     journal(QStringLiteral("задано %1 мА, миллиамперметр %2 мА, отклонение %3 %")
                 .arg(milliamps(point.setMa), milliamps(*reading),
-                     QLocale::c().toString(*point.deviationPercent(), 'f', 3)));
+                     signedNumber(*point.deviationPercent())));
     if (stepIndex + 1 < steps().size()) {
         setStep(stepIndex + 1);
     } else {

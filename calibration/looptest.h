@@ -30,7 +30,8 @@ public:
     bool takeMeterReading(const QString &text, QString *whyNot);
     // Releases the output and finishes without a result.
     void cancel();
-    // After a stop that may have left the output fixed, once the line is back.
+    // After a stop that may have left the output fixed; opens the line again
+    // if it has gone.
     bool release(QString *whyNot);
 
     Phase phase() const { return current; }
@@ -57,6 +58,7 @@ private:
     Phase current = Phase::Reading;
     int stepIndex = -1;
     int intervalMs = 1000;
+    QString port;
     bool cancelWanted = false; // asked for while a step's current was being set
     bool completing = false;   // the steps are done: the release ends with a result
     bool releaseOnly = false;

@@ -119,7 +119,7 @@ void LoopTestDialog::showState()
     ui->loopTake->setEnabled(active && phase == Phase::Meter);
     ui->loopMeter->setEnabled(active && phase == Phase::Meter);
     ui->loopCancel->setEnabled(active && phase != Phase::Releasing && phase != Phase::Checking);
-    ui->loopRelease->setEnabled(!active && loop->outputMayBeFixed() && session->isOpen());
+    ui->loopRelease->setEnabled(!active && loop->outputMayBeFixed());
     if (active && phase == Phase::Meter)
         ui->loopMeter->setFocus();
     showPoints();
