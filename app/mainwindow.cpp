@@ -132,6 +132,8 @@ void MainWindow::setUpTableHeader()
 MainWindow::~MainWindow()
 {
     session->endRun(RunEnd::WindowClosed);
+    // A calibration dialog ends its procedure on the session as it goes.
+    delete calibrationDialog;
     // The session goes first: nothing it says on its way out reaches a window half gone.
     // The worker shows traffic in the manual packet window's boxes until it has stopped.
     session->disconnect(this);

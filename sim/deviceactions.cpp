@@ -39,11 +39,37 @@ double DeviceModel::coldJunctionTemperature(double seconds)
     return 23.0 + 0.4 * std::sin(2.0 * kPi * seconds / 900.0);
 }
 
+void DeviceModel::setProcess(const Process &process, double seconds)
+{
+    m_process = process;
+    m_process.noise = std::fabs(process.noise);
+    m_processSetAt = seconds;
+}
+
+double DeviceModel::temperatureAt(double seconds) const
+{
+    if (!m_process.temperature)
+        return processTemperature(seconds);
+    return *m_process.temperature + m_process.driftPerMinute * (seconds - m_processSetAt) / 60.0;
+}
+
 LiveValues DeviceModel::liveValues(double seconds)
 {
-    std::uniform_real_distribution<double> noise(-0.01, 0.01);
+    double scatter = 0.0;
+    if (m_process.noise > 0.0)
+        scatter =
+            std::uniform_real_distribution<double>(-m_process.noise, m_process.noise)(m_noise);
+    return valuesFor(temperatureAt(seconds) + scatter, seconds);
+}
+
+double DeviceModel::loopCurrent(double seconds) const
+{
+    return valuesFor(temperatureAt(seconds), seconds).loopCurrent;
+}
+
+LiveValues DeviceModel::valuesFor(double temperature, double seconds) const
+{
     const ProbeSettings &probe = m_state.probe;
-    const double temperature = processTemperature(seconds) + noise(m_noise);
     const double coldJunction = coldJunctionTemperature(seconds);
     const double coldJunctionShown = (coldJunction - m_state.cj.ocr) / safeScale(m_state.cj.fsr);
 

@@ -6,6 +6,7 @@
 #include "sim/devicestate.h"
 #include "sim/protocol.h"
 
+#include <optional>
 #include <random>
 #include <string>
 
@@ -36,6 +37,17 @@ struct LiveValues
     float loopCurrent;  // mA
 };
 
+// What the sensor is put in. With no temperature set it swings slowly
+// around 25 °C, as a room does; a set one holds (a bath, a calibrator) and
+// moves by the drift from the moment it was set. The noise is the half-width
+// of the uniform scatter added to every reading.
+struct Process
+{
+    std::optional<double> temperature; // degrees C
+    double noise = 0.01;               // degrees C
+    double driftPerMinute = 0;         // degrees C a minute
+};
+
 class DeviceModel
 {
 public:
@@ -48,9 +60,18 @@ public:
     Reply refuseCheckByte(const Request &request) const;
 
     LiveValues liveValues(double seconds);
-    // Temperature at the sensor and at the cold junction after `seconds` of running.
+    // The current in the loop, as a meter in series reads it: the noise of
+    // the readings is not in it.
+    double loopCurrent(double seconds) const;
+    // The slow swing of an unset process, and the cold junction, after
+    // `seconds` of running.
     static double processTemperature(double seconds);
     static double coldJunctionTemperature(double seconds);
+
+    // `seconds` is when it is set: drift counts from there.
+    void setProcess(const Process &process, double seconds);
+    const Process &process() const { return m_process; }
+    double temperatureAt(double seconds) const;
 
     void setPassword(const std::string &password) { m_password = password; }
     // A loop current off by this many mA, as from a badly trimmed output stage.
@@ -98,6 +119,7 @@ private:
     uint8_t eepromOperation(const Bytes &payload, Bytes &data);
     uint8_t fixedCurrent(const Bytes &payload, Bytes &data);
 
+    LiveValues valuesFor(double temperature, double seconds) const;
     double correct(double temperature) const;
     double loopCurrentFor(double temperature) const;
 
@@ -108,6 +130,8 @@ private:
     // Raw converter readings taken at the two calibration points, if taken.
     double m_calibrationRaw[3] = {0, 0, 0};
     bool m_calibrationTaken[3] = {false, false, false};
+    Process m_process;
+    double m_processSetAt = 0.0;
     std::mt19937 m_noise{20240315};
 };
 

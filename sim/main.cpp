@@ -4,13 +4,22 @@
 // configurator should open as the first line of its output; with --count N it
 // plays N transmitters, one pty each, and prints N paths; with --port it
 // serves a real serial port. It serves until SIGINT or SIGTERM.
+//
+// While it serves, lines typed on its standard input set the temperature its
+// sensors are in (see console.h), and whenever a transmitter's output is
+// fixed or let go it prints what a meter in the loop would read.
+#include "sim/console.h"
 #include "sim/simulator.h"
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -31,6 +40,11 @@ const char kUsage[] =
     "  --flood            send bytes without pause, forever\n"
     "  --current-offset MA add MA mA to the loop current reported (-16 to 16)\n"
     "  --round-upper-range  keep a written upper range rounded to a whole degree\n"
+    "  --temperature C    hold the sensor at C degrees (default: a slow swing 22-28)\n"
+    "  --noise C          scatter each reading by up to +-C degrees (default 0.01)\n"
+    "  --drift C          move a held temperature by C degrees a minute\n"
+    "While serving, type on standard input: temperature C (or t C), noise C,\n"
+    "drift C, auto (back to the swing), help.\n"
     "  --help             show this text\n";
 
 struct Options
@@ -41,6 +55,7 @@ struct Options
     bool countGiven = false;
     std::string password = veltra::sim::DeviceModel::kDefaultPassword;
     veltra::sim::Faults faults;
+    veltra::sim::Process process;
     bool help = false;
 };
 
@@ -82,7 +97,8 @@ bool parseOptions(int argc, char **argv, Options &options)
             hasValue = true;
         }
         const bool takesValue = arg == "--port" || arg == "--password" || arg == "--result-code" ||
-                                arg == "--current-offset" || arg == "--count";
+                                arg == "--current-offset" || arg == "--count" ||
+                                arg == "--temperature" || arg == "--noise" || arg == "--drift";
         if (takesValue && !hasValue) {
             if (i + 1 >= argc)
                 return false;
@@ -91,6 +107,7 @@ bool parseOptions(int argc, char **argv, Options &options)
             return false;
         }
         veltra::sim::Faults &faults = options.faults;
+        double degrees = 0;
         if (arg == "--port" && !value.empty())
             options.port = value;
         else if (arg == "--password")
@@ -101,6 +118,12 @@ bool parseOptions(int argc, char **argv, Options &options)
             continue;
         else if (arg == "--current-offset" && parseMilliamps(value, faults.currentOffset))
             continue;
+        else if (arg == "--temperature" && veltra::sim::parseDegrees(value, degrees))
+            options.process.temperature = degrees;
+        else if (arg == "--noise" && veltra::sim::parseDegrees(value, degrees) && degrees >= 0)
+            options.process.noise = degrees;
+        else if (arg == "--drift" && veltra::sim::parseDegrees(value, degrees))
+            options.process.driftPerMinute = degrees;
         else if (arg == "--no-answer")
             faults.noAnswer = true;
         else if (arg == "--bad-check-byte")
@@ -120,6 +143,65 @@ bool parseOptions(int argc, char **argv, Options &options)
     }
     // A serial port is one line, one transmitter.
     return !(options.countGiven && !options.port.empty());
+}
+
+using Simulators = std::vector<std::unique_ptr<veltra::sim::Simulator>>;
+
+// Reads commands until standard input ends. A simulator started in the
+// background of a shell gets EIO instead of being stopped (SIGTTIN is
+// ignored), and tries again later: it may be brought to the foreground.
+void readConsole(const Simulators &simulators, std::mutex &guard, const bool &stopping)
+{
+    char line[256];
+    for (;;) {
+        if (!std::fgets(line, sizeof line, stdin)) {
+            if (std::feof(stdin) || errno != EIO)
+                return;
+            std::clearerr(stdin);
+            std::this_thread::sleep_for(std::chrono::seconds(1));
+            continue;
+        }
+        std::string text(line);
+        while (!text.empty() && (text.back() == '\n' || text.back() == '\r'))
+            text.pop_back();
+        std::lock_guard<std::mutex> lock(guard);
+        if (stopping)
+            return;
+        std::string reply;
+        for (const auto &simulator : simulators) {
+            veltra::sim::Process process = simulator->process();
+            // A drifting temperature goes on from where it has got to.
+            if (process.temperature)
+                process.temperature = simulator->temperature();
+            reply = veltra::sim::applyConsoleCommand(text, process);
+            if (reply.rfind("process:", 0) == 0)
+                simulator->setProcess(process);
+        }
+        if (!reply.empty())
+            std::printf("%s\n", reply.c_str());
+        std::fflush(stdout);
+    }
+}
+
+// Says when a transmitter's output is fixed or let go, with the current a
+// meter in the loop would show, so that a loop test can be done by hand.
+void reportOutputs(const Simulators &simulators, std::vector<float> &fixed)
+{
+    for (size_t k = 0; k < simulators.size(); ++k) {
+        const float now = simulators[k]->state().fixedCurrent;
+        if (now == fixed[k])
+            continue;
+        fixed[k] = now;
+        const std::string which =
+            simulators.size() > 1 ? " (" + simulators[k]->devicePath() + ")" : std::string();
+        if (now > 0.0f)
+            std::printf("output fixed at %.3f mA%s: the meter reads %.3f mA\n", now, which.c_str(),
+                        simulators[k]->loopCurrent());
+        else
+            std::printf("output released%s: the meter reads %.3f mA\n", which.c_str(),
+                        simulators[k]->loopCurrent());
+        std::fflush(stdout);
+    }
 }
 
 } // namespace
@@ -158,6 +240,7 @@ int main(int argc, char **argv)
         }
         simulator->setPassword(options.password);
         simulator->setFaults(options.faults);
+        simulator->setProcess(options.process);
         if (k > 0) {
             // Distinct serial numbers, so that a rack of them can be told apart.
             veltra::sim::DeviceState state = simulator->state();
@@ -172,8 +255,22 @@ int main(int argc, char **argv)
         std::printf("%s\n", simulator->devicePath().c_str());
     std::fflush(stdout);
 
-    int received = 0;
-    sigwait(&stopSignals, &received);
+    static std::mutex consoleGuard; // outlives main for a console thread still reading
+    static bool stopping = false;
+    std::signal(SIGTTIN, SIG_IGN);
+    std::thread(readConsole, std::cref(simulators), std::ref(consoleGuard), std::cref(stopping))
+        .detach();
+
+    std::vector<float> fixed(simulators.size(), 0.0f);
+    const timespec tick{0, 200 * 1000 * 1000};
+    while (sigtimedwait(&stopSignals, nullptr, &tick) < 0)
+        reportOutputs(simulators, fixed);
+    {
+        // The console thread may be waiting for a line; it must not touch
+        // the simulators once they go.
+        std::lock_guard<std::mutex> lock(consoleGuard);
+        stopping = true;
+    }
     for (const auto &simulator : simulators)
         simulator->stop();
     // What was served, for whoever compares it with what the configurator got:

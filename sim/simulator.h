@@ -67,6 +67,10 @@ public:
     void setFaults(const Faults &faults);
     Faults faults() const;
     void setPassword(const std::string &password);
+    void setProcess(const Process &process);
+    Process process() const;
+    double temperature() const; // at the sensor now, without the noise
+    double loopCurrent() const; // mA in the loop now, as a meter reads it
     DeviceState state() const;
     void setState(const DeviceState &state);
 

@@ -30,6 +30,10 @@ struct Simulator::Impl
     uint8_t floodByte = 0;
     std::atomic<bool> running{false};
     const Clock::time_point powerOn = Clock::now();
+    double secondsRunning() const
+    {
+        return std::chrono::duration<double>(Clock::now() - powerOn).count();
+    }
 
     // Shared with callers: guarded by mutex.
     mutable std::mutex mutex;

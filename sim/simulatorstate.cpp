@@ -25,6 +25,30 @@ void Simulator::setPassword(const std::string &password)
     d->model.setPassword(password);
 }
 
+void Simulator::setProcess(const Process &process)
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    d->model.setProcess(process, d->secondsRunning());
+}
+
+Process Simulator::process() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->model.process();
+}
+
+double Simulator::temperature() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->model.temperatureAt(d->secondsRunning());
+}
+
+double Simulator::loopCurrent() const
+{
+    std::lock_guard<std::mutex> lock(d->mutex);
+    return d->model.loopCurrent(d->secondsRunning());
+}
+
 DeviceState Simulator::state() const
 {
     std::lock_guard<std::mutex> lock(d->mutex);
