@@ -81,6 +81,21 @@ void WriteVerify::fail(const QString &why)
     current = Step::Done;
 }
 
+QString WriteVerify::journalResult() const
+{
+    if (!failure.isEmpty()) {
+        const QByteArray request = requestOf(failedStep);
+        return QStringLiteral("не выполнено: шаг %1 из %2, «%3»: %4")
+            .arg(int(failedStep) + 1)
+            .arg(StepCount)
+            .arg(DeviceWords::commandName(quint8(request.at(0)), quint8(request.at(1))), failure);
+    }
+    if (differences.isEmpty())
+        return QStringLiteral("записано и проверено");
+    return QStringLiteral("прочитано не то, что записано: ") +
+           differences.join(QStringLiteral("; "));
+}
+
 QString WriteVerify::outcome() const
 {
     const QString device = serialNumber ? QStringLiteral("Прибор № %1.").arg(*serialNumber)

@@ -42,6 +42,9 @@ public:
 
     // The text of the one box that tells the outcome.
     QString outcome() const;
+    // The outcome on one line of the journal: each differing field as
+    // "name: sent → read".
+    QString journalResult() const;
     // Finished with every step answered and nothing read back differing.
     bool verified() const { return finished() && failure.isEmpty() && differences.isEmpty(); }
 

@@ -932,6 +932,7 @@ void DeviceSession::finishWriteVerify()
 {
     const QString outcome = writeVerify->outcome();
     const bool verified = writeVerify->verified();
+    journalNote(WriteVerify::title(), writeVerify->journalResult());
     writeVerify.reset();
     const bool resume = pollAfterWriteVerify && serialLine->isOpen();
     pollAfterWriteVerify = false;

@@ -108,7 +108,8 @@ public:
     void endProcedure();
     bool isInProcedure() const { return inProcedure; }
     void sendProcedureRequest(const QByteArray &request);
-    void journalNote(const QString &what, const QString &result); // TEMP until merge
+    // A line of the journal of its own: what was done and how it ended.
+    void journalNote(const QString &what, const QString &result);
 
     // What the calibration of the device on the line found and left in this
     // connection; gone when the connection ends.

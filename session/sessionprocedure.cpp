@@ -63,5 +63,6 @@ void DeviceSession::setLoopTestResult(const LoopTestResult &result)
 
 void DeviceSession::journalNote(const QString &what, const QString &result)
 {
-    journal.sent(QDateTime::currentDateTime(), journalDevice(), what, result, QString());
+    journal.note(QDateTime::currentDateTime(), journalDevice(), what, result);
+    reportJournalFailure();
 }

@@ -2,6 +2,7 @@
 #include "device/devicewords.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
+#include "writelog/writejournal.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -112,19 +113,42 @@ private slots:
         QCOMPARE(linesOf("1.csv"),
                  (QStringList{
                      header,
-                     device + "2;Запись точек коррекции;" + correction +
+                     device + "1;Запись точек коррекции;" + correction +
                          ";Эталон: 0.000 25.000 50.000 75.000 100.000, Измерено: 0.000 25.000 "
                          "50.000 75.000 100.000, Коррекция: выкл;",
-                     device + "2;Запись точек коррекции;;;Код 0: выполнено",
-                     device + "3;Режим администратора;пароль отправлен;;",
-                     device + "3;Режим администратора;;;Код 0: выполнено, Режим Администратора! "
+                     device + "1;Запись точек коррекции;;;Код 0: выполнено",
+                     device + "2;Режим администратора;пароль отправлен;;",
+                     device + "2;Режим администратора;;;Код 0: выполнено, Режим Администратора! "
                               "Включен!",
-                     device + "4;Байты вручную;01 02 03;;",
-                     device + "4;Байты вручную;;;не отслеживается: байты не оформлены как пакет",
-                     device + "5;Запись настроек;" + settings + ";" + settings + ";",
-                     device + "5;Запись настроек;;;Код 0: выполнено",
-                     device + "6;Запись точек коррекции;" + correction + ";;",
-                     device + "6;Запись точек коррекции;;;Код 0: выполнено"}));
+                     device + "3;Байты вручную;01 02 03;;",
+                     device + "3;Байты вручную;;;не отслеживается: байты не оформлены как пакет",
+                     device + "4;Запись настроек;" + settings + ";" + settings + ";",
+                     device + "4;Запись настроек;;;Код 0: выполнено",
+                     device + "5;Запись точек коррекции;" + correction + ";;",
+                     device + "5;Запись точек коррекции;;;Код 0: выполнено",
+                     device + "6;Записать и проверить;;;записано и проверено"}));
+    }
+
+    // Two programs on one folder, one after the other and interleaved: each
+    // goes on from the file's last number, whatever the other wrote.
+    void numbersGoOnFromTheFileAcrossPrograms()
+    {
+        const WriteJournal::Device device{QStringLiteral("COM3"), 7, QStringLiteral("1;\"x\"")};
+        const QDateTime now = QDateTime::currentDateTime();
+        QList<int> numbers;
+        WriteJournal first;
+        first.outcome(first.sent(now, device, "a", "1", ""), now, "ok");
+        for (int i = 0; i < 3; ++i) {
+            WriteJournal second;
+            const int waiting = first.sent(now, device, "b", "2", "");
+            second.note(now, device, "c", "ok");
+            first.outcome(waiting, now, "ok");
+        }
+        const QStringList lines = linesOf("7.csv");
+        for (const QString &line : lines.mid(1))
+            numbers << line.section(QStringLiteral("\"\"\";"), 1).section(';', 0, 0).toInt();
+        QCOMPARE(numbers, (QList<int>{1, 1, 2, 3, 2, 4, 5, 4, 6, 7, 6}));
+        QCOMPARE(WriteJournal::lastNumberIn("journal/7.csv"), 7);
     }
 
     void rawBytesNeverShowThePassword_data()

@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QLockFile>
 
 #include <algorithm>
 
@@ -32,6 +33,39 @@ QByteArray csvLine(const QStringList &fields)
     return (quoted.join(QLatin1Char(';')) + QStringLiteral("\r\n")).toUtf8();
 }
 
+// The fields of one line as csvLine() writes them.
+QStringList csvFields(const QString &line)
+{
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line.at(i);
+        if (quoted && c == QLatin1Char('"')) {
+            if (i + 1 < line.size() && line.at(i + 1) == QLatin1Char('"'))
+                field += line.at(++i);
+            else
+                quoted = false;
+        } else if (!quoted && c == QLatin1Char('"')) {
+            quoted = true;
+        } else if (!quoted && c == QLatin1Char(';')) {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    return fields << field;
+}
+
+constexpr int NumberField = 4;
+// Numbers only grow, so the last of them is near the end: this much is read.
+constexpr qint64 TailBytes = 64 * 1024;
+// A program that died holding the lock leaves it behind; it is taken over
+// after this long. Appending a line takes milliseconds.
+constexpr int StaleLockMs = 10000;
+constexpr int LockWaitMs = 5000;
+
 } // namespace
 
 QStringList WriteJournal::headerFields()
@@ -57,35 +91,62 @@ QStringList WriteJournal::deviceFields(const QDateTime &time, const Device &devi
             device.firmware};
 }
 
+int WriteJournal::lastNumberIn(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    const qint64 from = std::max<qint64>(0, file.size() - TailBytes);
+    file.seek(from);
+    QList<QByteArray> lines = file.readAll().split('\n');
+    if (from > 0 && !lines.isEmpty())
+        lines.removeFirst(); // begun before what was read
+    int last = 0;
+    for (const QByteArray &line : qAsConst(lines)) {
+        const QStringList fields = csvFields(QString::fromUtf8(line).trimmed());
+        bool isNumber = false;
+        const int number = fields.value(NumberField).toInt(&isNumber);
+        if (isNumber)
+            last = std::max(last, number);
+    }
+    return last;
+}
+
 int WriteJournal::sent(const QDateTime &time, const Device &device, const QString &command,
                        const QString &values, const QString &valuesBefore)
 {
-    const int number = ++lastNumber;
     const QString path = QDir(directory).filePath(fileName(device.serialNumber));
-    waiting.insert(number, {path, device, command});
-    append(path, deviceFields(time, device)
-                     << QString::number(number) << command << values << valuesBefore << QString());
-    return number;
+    const int number =
+        append(path, time, device, std::nullopt, {command, values, valuesBefore, QString()});
+    const int ticket = ++lastTicket;
+    waiting.insert(ticket, {path, number, device, command});
+    return ticket;
 }
 
-void WriteJournal::outcome(int number, const QDateTime &time, const QString &result)
+void WriteJournal::outcome(int ticket, const QDateTime &time, const QString &result)
 {
-    const auto found = waiting.constFind(number);
+    const auto found = waiting.constFind(ticket);
     if (found == waiting.constEnd())
         return;
     const Waiting request = *found;
     waiting.erase(found);
-    append(request.path, deviceFields(time, request.device)
-                             << QString::number(number) << request.command << QString() << QString()
-                             << result);
+    append(request.path, time, request.device, request.number,
+           {request.command, QString(), QString(), result});
+}
+
+void WriteJournal::note(const QDateTime &time, const Device &device, const QString &what,
+                        const QString &result)
+{
+    const QString path = QDir(directory).filePath(fileName(device.serialNumber));
+    append(path, time, device, std::nullopt, {what, QString(), QString(), result});
 }
 
 void WriteJournal::outcomeOfAll(const QDateTime &time, const QString &result)
 {
-    QList<int> numbers = waiting.keys();
-    std::sort(numbers.begin(), numbers.end());
-    for (int number : numbers)
-        outcome(number, time, result);
+    QList<int> tickets = waiting.keys();
+    std::sort(tickets.begin(), tickets.end());
+    for (int ticket : tickets)
+        outcome(ticket, time, result);
 }
 
 std::optional<QString> WriteJournal::takeFailure()
@@ -101,22 +162,35 @@ void WriteJournal::resetFailure()
     failure.reset();
 }
 
-void WriteJournal::append(const QString &path, const QStringList &fields)
+int WriteJournal::append(const QString &path, const QDateTime &time, const Device &device,
+                         std::optional<int> number, const QStringList &fields)
 {
     QDir().mkpath(QFileInfo(path).path());
+    // Without the lock (a folder that cannot hold it, or a holder that does
+    // not let go) the line is still written: a number that may repeat is
+    // better than a write left off the record.
+    QLockFile lock(path + QStringLiteral(".lock"));
+    lock.setStaleLockTime(StaleLockMs);
+    const bool locked = lock.tryLock(LockWaitMs);
+    if (!number)
+        number = lastNumberIn(path) + 1;
     QFile file(path);
     QByteArray bytes;
     QString why;
     bool written = file.open(QIODevice::WriteOnly | QIODevice::Append | QIODevice::Unbuffered);
     if (written && file.size() == 0)
         bytes = QByteArrayLiteral("\xEF\xBB\xBF") + csvLine(headerFields());
-    bytes += csvLine(fields);
+    bytes += csvLine(deviceFields(time, device) << QString::number(*number) << fields);
     if (!written)
         why = file.errorString();
     else
         written = UserFile::writeWholeLine(file, bytes, &why);
-    if (written || failureSeen)
-        return;
-    failureSeen = true;
-    failure = QStringLiteral("%1\n%2").arg(UserFile::shownPath(path), why);
+    file.close();
+    if (locked)
+        lock.unlock();
+    if (!written && !failureSeen) {
+        failureSeen = true;
+        failure = QStringLiteral("%1\n%2").arg(UserFile::shownPath(path), why);
+    }
+    return *number;
 }
