@@ -25,6 +25,8 @@ class QMessageBox;
 struct ConfigLimits;
 struct DeviceConfig;
 
+struct CalibrationSettings;
+
 namespace Ui {
 class MainWindow;
 }
@@ -160,6 +162,7 @@ private:
     // Calibration: the wizards and the certificate (calibrationview.cpp)
     void updateCalibrationEnabled();
     void openCalibrationDialog(QDialog *dialog);
+    CalibrationSettings calibrationDefaults();
 
     // Test runs and the chart (testingview.cpp, chartview.cpp)
     void showRowLogged(const QDateTime &time, const QList<double> &values);

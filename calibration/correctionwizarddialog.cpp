@@ -1,5 +1,7 @@
 #include "calibration/correctionwizarddialog.h"
 
+#include "calibration/calibrationsettings.h"
+
 #include "calibration/correctionwizard.h"
 #include "session/devicesession.h"
 #include "ui_correctionwizard.h"
@@ -77,6 +79,14 @@ void CorrectionWizardDialog::start()
     if (!correction->start(&whyNot))
         tell(whyNot);
     showState();
+}
+
+void CorrectionWizardDialog::useDefaults(const CalibrationSettings &defaults)
+{
+    ui->correctionSteadyCount->setValue(defaults.stabilityCount);
+    ui->correctionSteadySpread->setValue(defaults.stabilitySpread);
+    ui->correctionTolerance->setValue(defaults.correctionTolerance);
+    applySettings();
 }
 
 void CorrectionWizardDialog::applySettings()

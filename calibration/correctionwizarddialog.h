@@ -6,6 +6,8 @@ class CorrectionWizard;
 class DeviceSession;
 class SensorCatalogue;
 
+struct CalibrationSettings;
+
 namespace Ui {
 class CorrectionWizardDialog;
 }
@@ -20,6 +22,8 @@ public:
     CorrectionWizardDialog(DeviceSession *session, const SensorCatalogue &catalogue,
                            QWidget *parent = nullptr);
     ~CorrectionWizardDialog() override;
+    // The steadiness and tolerance the boxes start with.
+    void useDefaults(const CalibrationSettings &defaults);
 
     CorrectionWizard *wizard() const { return correction; }
     // Takes the line and reads the device; the dialog says if it cannot.

@@ -1,5 +1,7 @@
 #include "calibration/looptestdialog.h"
 
+#include "calibration/calibrationsettings.h"
+
 #include "calibration/looptest.h"
 #include "session/devicesession.h"
 #include "ui_looptest.h"
@@ -42,6 +44,11 @@ LoopTestDialog::LoopTestDialog(DeviceSession *session, QWidget *parent)
 LoopTestDialog::~LoopTestDialog()
 {
     delete ui;
+}
+
+void LoopTestDialog::useDefaults(const CalibrationSettings &defaults)
+{
+    ui->loopTolerance->setValue(defaults.loopTolerancePercent);
 }
 
 void LoopTestDialog::on_loopStart_clicked()

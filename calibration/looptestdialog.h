@@ -5,6 +5,8 @@
 class DeviceSession;
 class LoopTest;
 
+struct CalibrationSettings;
+
 namespace Ui {
 class LoopTestDialog;
 }
@@ -18,6 +20,8 @@ class LoopTestDialog : public QDialog
 public:
     explicit LoopTestDialog(DeviceSession *session, QWidget *parent = nullptr);
     ~LoopTestDialog() override;
+    // The tolerance the box starts with.
+    void useDefaults(const CalibrationSettings &defaults);
 
     LoopTest *test() const { return loop; }
 
