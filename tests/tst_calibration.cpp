@@ -1,3 +1,4 @@
+#include "calibration/certificatedialog.h"
 #include "calibration/correctionwizard.h"
 #include "calibration/correctionwizarddialog.h"
 #include "calibration/looptest.h"
@@ -8,6 +9,7 @@
 #include <QAction>
 #include <QDir>
 #include <QDirIterator>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -61,6 +63,25 @@ class CalibrationTest : public QObject
         dialog->wizard()->setSettings(settings);
         in<QSpinBox>(dialog, "correctionSteadyCount")->setValue(3);
         return dialog;
+    }
+    // The five steps with the meter read off the simulator; true once done.
+    bool runLoopTest(LoopTestDialog *dialog)
+    {
+        dialog->test()->setReadingInterval(50);
+        in<QPushButton>(dialog, "loopStart")->click();
+        for (int step = 0; step < 5; ++step) {
+            if (!QTest::qWaitFor([&] { return dialog->test()->phase() == LoopTest::Phase::Meter; }))
+                return false;
+            auto *meter = in<QLineEdit>(dialog, "loopMeter");
+            meter->setText("twelve");
+            in<QPushButton>(dialog, "loopTake")->click();
+            if (!in<QLabel>(dialog, "loopStatus")->text().contains("числом"))
+                return false;
+            // A comma as the decimal mark, as a meter's display may be read.
+            meter->setText(QString::number(rig->sim().loopCurrent(), 'f', 3).replace('.', ','));
+            in<QPushButton>(dialog, "loopTake")->click();
+        }
+        return QTest::qWaitFor([&] { return dialog->test()->phase() == LoopTest::Phase::Done; });
     }
     bool measurePoint(CorrectionWizardDialog *dialog, int row, double reference)
     {
@@ -134,6 +155,37 @@ private slots:
         const QString journal = journalText();
         QVERIFY(journal.contains("точки коррекции записаны и проверены"));
         QVERIFY(journal.contains("принято: как найдено вне допуска, как оставлено в допуске"));
+        dialog->close();
+
+        // Then the loop test and the certificate of both, in the same connection.
+        QTRY_VERIFY(rig->find<QAction>("loopTest")->isEnabled());
+        rig->find<QAction>("loopTest")->trigger();
+        auto *loop = rig->window().findChild<LoopTestDialog *>();
+        QVERIFY(loop && runLoopTest(loop));
+        loop->close();
+        QTRY_VERIFY(rig->find<QAction>("calibrationCertificate")->isEnabled());
+        rig->find<QAction>("calibrationCertificate")->trigger();
+        auto *certificate = rig->window().findChild<CertificateDialog *>();
+        QVERIFY(certificate);
+        in<QLineEdit>(certificate, "certificateOperator")->setText("Иванов И. И.");
+        in<QDoubleSpinBox>(certificate, "certificateAmbient")->setValue(21.5);
+        in<QPushButton>(certificate, "certificateAddInstrument")->click();
+        auto *instruments = in<QTableWidget>(certificate, "certificateInstruments");
+        const QStringList cells{"Калибратор КТ-1", "123", "01.12.2099"};
+        for (int column = 0; column < cells.size(); ++column)
+            instruments->setItem(0, column, new QTableWidgetItem(cells[column]));
+        in<QPushButton>(certificate, "certificateCreate")->click();
+        QVERIFY2(QFile::exists(certificate->writtenPath()),
+                 qPrintable(in<QLabel>(certificate, "certificateOutcome")->text()));
+        const QString text = TestSupport::pdfText(certificate->writtenPath()).simplified();
+        const QString number = QDate::currentDate().toString("yyyy") + "-000001";
+        for (const QString &expected :
+             {"Протокол калибровки № " + number, QString("Заводской номер 1"),
+              QString("Калибратор КТ-1 123 01.12.2099"),
+              QString("Как найдено: вне допуска; как оставлено: в допуске"),
+              QString("Итог: в допуске"), QString("Заключение: Годен")})
+            QVERIFY2(text.contains(expected), qPrintable(expected + " not in " + text));
+        certificate->close();
     }
 
     void pointThatNeverSettlesIsNotTakenAndNothingIsWritten()
@@ -171,19 +223,7 @@ private slots:
         rig->find<QAction>("loopTest")->trigger();
         auto *dialog = rig->window().findChild<LoopTestDialog *>();
         QVERIFY(dialog);
-        dialog->test()->setReadingInterval(50);
-        in<QPushButton>(dialog, "loopStart")->click();
-        for (int step = 0; step < 5; ++step) {
-            QTRY_COMPARE(dialog->test()->phase(), LoopTest::Phase::Meter);
-            auto *meter = in<QLineEdit>(dialog, "loopMeter");
-            meter->setText("twelve");
-            in<QPushButton>(dialog, "loopTake")->click();
-            QVERIFY(in<QLabel>(dialog, "loopStatus")->text().contains("числом"));
-            // A comma as the decimal mark, as a meter's display may be read.
-            meter->setText(QString::number(rig->sim().loopCurrent(), 'f', 3).replace('.', ','));
-            in<QPushButton>(dialog, "loopTake")->click();
-        }
-        QTRY_COMPARE(dialog->test()->phase(), LoopTest::Phase::Done);
+        QVERIFY(runLoopTest(dialog));
         QVERIFY2(in<QLabel>(dialog, "loopVerdict")->text().startsWith(verdict + " ("),
                  qPrintable(in<QLabel>(dialog, "loopVerdict")->text()));
         QCOMPARE(rig->sim().state().fixedCurrent, 0.0f);
