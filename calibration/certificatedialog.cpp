@@ -34,6 +34,8 @@ CertificateDialog::CertificateDialog(const CertificateData &draft,
     : QDialog(parent), ui(new Ui::CertificateDialog), m_draft(draft), m_settings(settings)
 {
     ui->setupUi(this);
+    // Room for the outcome and the path of the file, which may wrap.
+    ui->certificateOutcome->setMinimumHeight(4 * fontMetrics().lineSpacing());
     // A point, whatever the system's locale: the certificate writes 21.5.
     ui->certificateAmbient->setLocale(QLocale::c());
     QHeaderView *header = ui->certificateInstruments->horizontalHeader();
