@@ -51,6 +51,12 @@ void DebugWindow::on_sendButton_clicked()
 {
     if (!session->isOpen())
         return;
+    // The box shows a password sent as "**": those are not bytes to send.
+    if (ui->TxData->text().contains(QLatin1Char('*'))) {
+        ui->TxData->selectAll();
+        ui->TxData->setFocus();
+        return;
+    }
     QByteArray request;
     request.append(char(ui->TxCommand->value() & 0xFF));
     request.append(HexInput::decode(ui->TxData->text()));

@@ -45,28 +45,27 @@ void TrafficLog::stop()
 
 bool TrafficLog::addSent(const QDateTime &time, const QByteArray &frame)
 {
-    return add(time, "TX    ", frame);
+    return add(time, "TX    ", sentMask.hex(frame));
 }
 
 bool TrafficLog::addSentRaw(const QDateTime &time, const QByteArray &bytes)
 {
-    return add(time, "TX RAW", bytes);
+    return add(time, "TX RAW", sentMask.hex(bytes));
 }
 
 bool TrafficLog::addReceived(const QDateTime &time, const QByteArray &bytes,
                              FrameCodec::Outcome outcome)
 {
-    return add(time, "RX    ", bytes, receivedVerdict(outcome));
+    return add(time, "RX    ", FrameCodec::toHex(bytes), receivedVerdict(outcome));
 }
 
-bool TrafficLog::add(const QDateTime &time, const char *direction, const QByteArray &bytes,
+bool TrafficLog::add(const QDateTime &time, const char *direction, const QString &hex,
                      const QString &verdict)
 {
     if (!file.isOpen())
         return false;
     QString line = QLocale::c().toString(time, QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz")) +
-                   QStringLiteral("  ") + QLatin1String(direction) + QStringLiteral("  ") +
-                   FrameCodec::toHex(bytes);
+                   QStringLiteral("  ") + QLatin1String(direction) + QStringLiteral("  ") + hex;
     if (!verdict.isEmpty())
         line += QStringLiteral("  ") + verdict;
     line += QLatin1Char('\n');

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/framecodec.h"
+#include "link/passwordmask.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -15,7 +16,8 @@ class QDateTime;
 // wrote as typed, "RX" a reply received), the bytes in the window's hex form
 // and, for a reply, whether it was accepted. Each line reaches the operating
 // system before the call returns, so a crash loses none, and the cost of a
-// line does not grow with the file. A line goes in whole or not at all.
+// line does not grow with the file. A line goes in whole or not at all. The
+// administrator password is written as "**" a byte (see PasswordMask).
 class TrafficLog
 {
 public:
@@ -37,9 +39,10 @@ public:
     bool addReceived(const QDateTime &time, const QByteArray &bytes, FrameCodec::Outcome outcome);
 
 private:
-    bool add(const QDateTime &time, const char *direction, const QByteArray &bytes,
+    bool add(const QDateTime &time, const char *direction, const QString &hex,
              const QString &verdict = QString());
 
     QFile file;
+    PasswordMask::TxMask sentMask; // frames and raw bytes alike, in the order written
     QString failure;
 };

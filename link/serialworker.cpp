@@ -1,6 +1,7 @@
 #include "link/serialworker.h"
 
 #include "link/framecodec.h"
+#include "link/passwordmask.h"
 #include "link/porterrors.h"
 #include "link/portreader.h"
 #include "link/statusstyle.h"
@@ -121,7 +122,7 @@ void SerialWorker::sendPackage(QByteArray request)
     if (txCommand)
         txCommand->setValue(quint8(request.at(1)));
     if (txData)
-        txData->setText(FrameCodec::toHex(request.mid(2)));
+        txData->setText(PasswordMask::shownPayload(request));
     emit styleChanged(style("green", QStringLiteral("TX")));
     emit packetTransmited();
 }

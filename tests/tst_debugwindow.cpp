@@ -341,6 +341,36 @@ private slots:
         }
     }
 
+    // The unlock from the main window's button, then typed as raw groups that
+    // split the password: neither the file nor the TX box holds it.
+    void trafficNeverHoldsThePassword()
+    {
+        QTemporaryDir work;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        field<QCheckBox>("recordTraffic")->setChecked(true);
+        const QString shown = field<QLabel>("trafficFile")->text();
+        rig->find<QLineEdit>("passwordLine")->setText("12345678");
+        TestSupport::closeNextModal([&] { rig->click("buttonFactoryMode"); });
+        QVERIFY(rig->waitForReplies(1));
+        QTRY_COMPARE(field<QLineEdit>("TxData")->text(), QString("**").repeated(8));
+        field<QLineEdit>("ManualTxData")->setText("FF0200080AFF FF030008 3132 333435363738 03FF");
+        // Its answer is told in a box as the button's is.
+        TestSupport::closeNextModal([&] { press("manualSendButton"); }, 5000);
+        QVERIFY(rig->waitForReplies(2));
+        field<QCheckBox>("recordTraffic")->setChecked(false);
+        QDir::setCurrent(previous);
+        QFile file(QDir(work.path()).filePath(shown));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QStringList sent;
+        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n'))
+            if (line.contains("  TX "))
+                sent << line.section("  ", 2).trimmed();
+        const QString masked = QString("**").repeated(9);
+        QCOMPARE(sent, (QStringList{"FF0200080AFF", "FF030008" + masked + "FF", "FF0200080AFF",
+                                    "FF030008", "****", "************", "**FF"}));
+    }
+
     void trafficFileThatCannotBeCreatedIsToldAndTheLineGoesOn()
     {
         QTemporaryDir work;

@@ -1,4 +1,5 @@
 #include "link/framecodec.h"
+#include "link/passwordmask.h"
 #include "link/statusstyle.h"
 
 #include <QTest>
@@ -134,6 +135,39 @@ private slots:
     {
         QCOMPARE(toHex(hex("02000a")), QStringLiteral("02000A"));
         QCOMPARE(toHex(QByteArray()), QString());
+    }
+
+    // The bytes in the pieces they are written in; the password and the check
+    // byte after it are masked however the pieces fall.
+    void passwordIsMaskedInAnyPieces_data()
+    {
+        QTest::addColumn<QStringList>("pieces");
+        QTest::addColumn<QString>("shown");
+        const QString unlock = "FF030008" + QString("**").repeated(9) + "FF";
+        QTest::newRow("whole frame") << QStringList{"FF030008313233343536373803FF"} << unlock;
+        QTest::newRow("header, then payload frame")
+            << QStringList{"FF0200080AFF", "FF030008313233343536373803FF"}
+            << "FF0200080AFF" + unlock;
+        QTest::newRow("split in the password")
+            << QStringList{"FF0300", "0831", "32333435", "363738", "03FF"} << unlock;
+        QTest::newRow("split before the check byte")
+            << QStringList{"FFFF0300083132333435363738", "03", "FF"} << "FF" + unlock;
+        QTest::newRow("a write is shown as it is")
+            << QStringList{"FF0301083132333435363738", "03FF"} << "FF030108313233343536373803FF";
+        QTest::newRow("after another frame")
+            << QStringList{"FF00030003FFFF03000231", "3201FF"} << "FF00030003FFFF030002******FF";
+    }
+    void passwordIsMaskedInAnyPieces()
+    {
+        QFETCH(QStringList, pieces);
+        QFETCH(QString, shown);
+        PasswordMask::TxMask mask;
+        QString text;
+        for (const QString &piece : pieces)
+            text += mask.hex(QByteArray::fromHex(piece.toLatin1()));
+        QCOMPARE(text, shown);
+        QCOMPARE(PasswordMask::shownPayload(hex("0200313233")), QStringLiteral("******"));
+        QCOMPARE(PasswordMask::shownPayload(hex("0104313233")), QStringLiteral("313233"));
     }
 
     void colourRuleReplacesOnlyTheBackground_data()
