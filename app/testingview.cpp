@@ -58,6 +58,7 @@ void MainWindow::showRowLogged(const QDateTime &time, const QList<double> &value
 
 void MainWindow::showRunState()
 {
+    ui->runNoSettingsHint->setVisible(session->isRunning() && session->runWithoutSettings());
     if (!session->isRunning())
         return;
     ui->testRunState->setText(QStringLiteral("Идёт испытание: %1, строк: %2%3")
@@ -72,6 +73,7 @@ void MainWindow::showRunEnded(const QString &causeText)
                                   .arg(causeText, fileNameOf(session->run()))
                                   .arg(session->run().rows())
                                   .arg(unknownDevice(*session)));
+    ui->runNoSettingsHint->hide();
     updateLiveValuesState();
 }
 

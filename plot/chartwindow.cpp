@@ -64,6 +64,7 @@ void ChartWindow::startRun(const QString &csvPath, const std::optional<DeviceDes
     run.csvPath = csvPath;
     run.start = QDateTime::currentDateTime();
     run.device = device;
+    run.eventsFound = true;
     showPlot(&run);
 }
 
@@ -109,9 +110,9 @@ void ChartWindow::showPlot(Plot *plot)
 
 QString ChartWindow::title() const
 {
-    return shown->csvPath.isEmpty()
-               ? QString()
-               : RunReport::recordLine(shown->device, shown->start, shown->csvPath);
+    return shown->csvPath.isEmpty() ? QString()
+                                    : RunReport::recordLine(shown->device, shown->start,
+                                                            shown->csvPath, shown->eventsFound);
 }
 
 void ChartWindow::redraw()

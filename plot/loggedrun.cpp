@@ -1,7 +1,10 @@
 #include "plot/loggedrun.h"
 
 #include "plot/csvlogreader.h"
+#include "plot/spreadsheetexport.h"
 #include "testlog/runevents.h"
+
+#include <QFile>
 
 void LoggedRun::clear()
 {
@@ -25,7 +28,9 @@ bool LoggedRun::read(const QString &path, QString *unread)
         decimator.add(points.time(r), row);
     }
     csvPath = path;
-    const std::optional<RunEvents::Event> first = RunEvents::first(RunEvents::pathFor(path));
+    const QString eventsPath = RunEvents::pathFor(SpreadsheetExport::runPathOf(path));
+    eventsFound = QFile::exists(eventsPath);
+    const std::optional<RunEvents::Event> first = RunEvents::first(eventsPath);
     device = first ? DeviceDescription::parse(first->text) : std::nullopt;
     start = first              ? first->time
             : points.isEmpty() ? QDateTime()

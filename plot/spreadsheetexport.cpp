@@ -36,6 +36,16 @@ QString pathBeside(const QString &csvPath)
     return run.dir().filePath(run.completeBaseName() + QStringLiteral(" (Excel).csv"));
 }
 
+QString runPathOf(const QString &path)
+{
+    const QFileInfo file(path);
+    const QString exported = QStringLiteral(" (Excel)");
+    if (!file.completeBaseName().endsWith(exported))
+        return path;
+    return file.dir().filePath(file.completeBaseName().chopped(exported.size()) +
+                               QStringLiteral(".csv"));
+}
+
 QByteArray bytes(const PointStore &points, int first, int last)
 {
     QByteArray text;

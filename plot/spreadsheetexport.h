@@ -17,6 +17,8 @@ namespace SpreadsheetExport {
 
 // "<run name> (Excel).csv" beside the run's file.
 QString pathBeside(const QString &csvPath);
+// The run's own file for either of them: "<run name>.csv" for its export.
+QString runPathOf(const QString &path);
 
 // The lines of rows [first, last), the header and the byte-order mark first
 // when `first` is 0.

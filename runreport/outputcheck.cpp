@@ -2,6 +2,8 @@
 
 #include "testlog/csvformat.h"
 
+#include <QLocale>
+
 #include <algorithm>
 #include <cmath>
 
@@ -44,6 +46,8 @@ OutputCheck OutputCheck::of(const PointStore &points, const std::optional<Range>
             check.largestAt = points.time(row);
         }
         sum += deviation;
+        check.lowestMa = check.rowsChecked == 0 ? current : std::min(check.lowestMa, current);
+        check.highestMa = check.rowsChecked == 0 ? current : std::max(check.highestMa, current);
         ++check.rowsChecked;
     }
     if (check.rowsChecked == 0) {
@@ -53,6 +57,16 @@ OutputCheck OutputCheck::of(const PointStore &points, const std::optional<Range>
     check.mean = sum / check.rowsChecked;
     check.outcome = std::abs(check.largest) <= tolerance ? Outcome::Passed : Outcome::Failed;
     return check;
+}
+
+QString OutputCheck::coveredText() const
+{
+    if (!computed())
+        return {};
+    const QLocale c = QLocale::c();
+    return QStringLiteral("проверено %1 … %2 мА, %3 % диапазона")
+        .arg(c.toString(lowestMa, 'f', 2), c.toString(highestMa, 'f', 2),
+             c.toString((highestMa - lowestMa) / SpanMa * 100.0, 'f', 1));
 }
 
 QString OutputCheck::verdict() const

@@ -36,9 +36,13 @@ QString table(const QList<QPair<QString, QString>> &rows)
     return html + QStringLiteral("</table>");
 }
 
-QString deviceSection(const std::optional<DeviceDescription> &device)
+QString deviceSection(const std::optional<DeviceDescription> &device, bool eventsFound)
 {
     QString html = QStringLiteral("<h3>Прибор</h3>");
+    if (!eventsFound)
+        return html + QStringLiteral("<p>События испытания не найдены: рядом с файлом "
+                                     "испытания нет файла его событий, в котором записан "
+                                     "прибор.</p>");
     if (!device || device->isEmpty())
         return html + QStringLiteral("<p>Прибор не считан: при старте испытания с прибора "
                                      "ничего не было считано.</p>");
@@ -129,21 +133,24 @@ QString checkSection(const RunReport &report, const OutputCheck &check)
     const QString colour = check.outcome == OutputCheck::Outcome::Passed
                                ? QStringLiteral("#1b7a1b")
                                : QStringLiteral("#b01c1c");
-    rows << qMakePair(QStringLiteral("Заключение"),
-                      QStringLiteral("<span style='font-size:large; color:%1'><b>%2</b></span>")
-                          .arg(colour, escaped(check.verdict())));
+    QString verdict = QStringLiteral("<span style='font-size:large; color:%1'><b>%2</b></span>")
+                          .arg(colour, escaped(check.verdict()));
+    if (check.computed())
+        verdict += QStringLiteral("; ") + escaped(check.coveredText());
+    rows << qMakePair(QStringLiteral("Заключение"), verdict);
     return html + table(rows);
 }
 
 } // namespace
 
 QString RunReport::recordLine(const std::optional<DeviceDescription> &device,
-                              const QDateTime &start, const QString &csvPath)
+                              const QDateTime &start, const QString &csvPath, bool eventsFound)
 {
     const QString deviceText =
         device && device->identity
             ? QStringLiteral("Прибор № %1").arg(device->identity->serialNumber)
-            : QStringLiteral("Прибор не считан");
+        : eventsFound ? QStringLiteral("Прибор не считан")
+                      : QStringLiteral("События испытания не найдены");
     return QStringLiteral("%1 · начало %2 · %3")
         .arg(deviceText, timeText(start), QFileInfo(csvPath).fileName());
 }
@@ -164,10 +171,11 @@ RunReport RunReport::of(const LoggedRun &run, double tolerance, const RunChart *
     report.csvPath = run.csvPath;
     report.start = run.start;
     report.device = run.device;
+    report.eventsFound = run.eventsFound;
     report.points = &run.points;
     report.tolerance = tolerance;
     report.chartAspect = PrintedChart.width() / PrintedChart.height();
-    const QString title = recordLine(run.device, run.start, run.csvPath);
+    const QString title = recordLine(run.device, run.start, run.csvPath, run.eventsFound);
     report.drawChart = [&run, shownAs, title](QPainter &painter, const QRectF &target) {
         if (shownAs) {
             RunChart::render(*shownAs, run.decimator, run.points, painter, target, PrintedChart);
@@ -185,8 +193,8 @@ RunReport RunReport::of(const LoggedRun &run, double tolerance, const RunChart *
 QString RunReport::html() const
 {
     return QStringLiteral("<h2>Отчёт об испытании преобразователя</h2><p>%1</p>")
-               .arg(escaped(recordLine(device, start, csvPath))) +
-           deviceSection(device) + runSection(*this, RunSummary::of(*points)) +
+               .arg(escaped(recordLine(device, start, csvPath, eventsFound))) +
+           deviceSection(device, eventsFound) + runSection(*this, RunSummary::of(*points)) +
            checkSection(*this, check());
 }
 
@@ -219,6 +227,7 @@ QString RunReport::write(const QString &directory, QString *error) const
     };
     return ReportPdf::write(
         directory, [this](int copy) { return fileName(copy); },
-        QStringLiteral("Отчёт об испытании: %1").arg(recordLine(device, start, csvPath)),
+        QStringLiteral("Отчёт об испытании: %1")
+            .arg(recordLine(device, start, csvPath, eventsFound)),
         QPageLayout::Portrait, paint, error);
 }

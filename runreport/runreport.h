@@ -24,6 +24,7 @@ struct RunReport
     QString csvPath; // the run's CSV file
     QDateTime start;
     std::optional<DeviceDescription> device; // empty when the run has no record of it
+    bool eventsFound = true;                 // false: the run's events file is not there
     const PointStore *points = nullptr;
     double tolerance = OutputCheck::DefaultTolerance; // % of span
     // Draws the chart into a rectangle of the given width to height ratio.
@@ -35,9 +36,11 @@ struct RunReport
     // refers to `run` and `shownAs`, which must outlive it.
     static RunReport of(const LoggedRun &run, double tolerance, const RunChart *shownAs = nullptr);
 
-    // "Прибор № 1042 · начало 08.12.2026 14:05:09 · 08.12.26 14.05.09.csv".
+    // "Прибор № 1042 · начало 08.12.2026 14:05:09 · 08.12.26 14.05.09.csv";
+    // without the events file, "События испытания не найдены · …".
     static QString recordLine(const std::optional<DeviceDescription> &device,
-                              const QDateTime &start, const QString &csvPath);
+                              const QDateTime &start, const QString &csvPath,
+                              bool eventsFound = true);
 
     // "1042_2026-12-08_14-05-09.pdf" from the serial number and the start,
     // "unknown_…" without a serial number.

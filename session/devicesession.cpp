@@ -343,6 +343,7 @@ bool DeviceSession::startRun(QString *failure)
     runSerial =
         deviceRecord.info ? std::optional<qint32>(deviceRecord.info->serialNumber) : std::nullopt;
     runUnidentified = false;
+    runUnsettled = !deviceRecord.probe;
     identifyAfterReply = !runSerial;
     // The run reads the live values itself: a poll's answer would be a row too many.
     if (poller->isPolling())

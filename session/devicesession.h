@@ -93,6 +93,9 @@ public:
     std::optional<qint32> runDevice() const { return runSerial; }
     // The run's device was asked for its serial number and gave none.
     bool runDeviceUnknown() const { return runUnidentified; }
+    // The run started before the settings were read in this connection: its
+    // record has no range, so its report can have no verdict.
+    bool runWithoutSettings() const { return runUnsettled; }
 
     void setReference(const std::optional<WriteReference> &chosen);
     const std::optional<WriteReference> &reference() const { return writeReference; }
@@ -269,6 +272,7 @@ private:
     IdentityCheck identityCheck = IdentityCheck::None;
     std::optional<qint32> runSerial;
     bool runUnidentified = false;
+    bool runUnsettled = false;
     // The run's first reply brings a read of the serial number, which this
     // connection has not read; `identifyAsked` while it is on its way.
     bool identifyAfterReply = false;

@@ -1,5 +1,6 @@
 #include "plot/chartwindow.h"
 #include "plot/csvlogreader.h"
+#include "plot/spreadsheetexport.h"
 #include "runreport/runreport.h"
 #include "support/simwindow.h"
 #include "support/testsupport.h"
@@ -87,24 +88,31 @@ void RunReportTest::outputCheck_data()
     QTest::addColumn<int>("outcome");
     QTest::addColumn<double>("largest"); // % of span
     QTest::addColumn<double>("mean");
+    QTest::addColumn<QString>("covered");
     const Range range = OutputCheck::Range{-50, 150}; // 12.5 °C a mA
     const auto Passed = int(OutputCheck::Outcome::Passed);
     const auto Failed = int(OutputCheck::Outcome::Failed);
     QTest::newRow("on the line, clamped at both ends")
-        << Rows{{50, 12}, {-100, 3.8f}, {400, 20.5f}} << range << Passed << 0.0 << 0.0;
+        << Rows{{50, 12}, {-100, 3.8f}, {400, 20.5f}} << range << Passed << 0.0 << 0.0
+        << "проверено 3.80 … 20.50 мА, 104.4 % диапазона";
     QTest::newRow("largest by magnitude, with its sign")
         << Rows{{50, 12.016f}, {50, 11.952f}, {float(qQNaN()), 4}} << range << Failed << -0.3
-        << -0.1;
-    QTest::newRow("within the tolerance") << Rows{{50, 12.016f}} << range << Passed << 0.1 << 0.1;
+        << -0.1 << "проверено 11.95 … 12.02 мА, 0.4 % диапазона";
+    QTest::newRow("within the tolerance") << Rows{{50, 12.016f}} << range << Passed << 0.1 << 0.1
+                                          << "проверено 12.02 … 12.02 мА, 0.0 % диапазона";
     QTest::newRow("no range recorded")
-        << Rows{{50, 12}} << Range() << int(OutputCheck::Outcome::NoRange) << 0.0 << 0.0;
+        << Rows{{50, 12}} << Range() << int(OutputCheck::Outcome::NoRange) << 0.0 << 0.0
+        << QString();
     QTest::newRow("zero span") << Rows{{50, 12}} << Range(OutputCheck::Range{20, 20})
-                               << int(OutputCheck::Outcome::EmptySpan) << 0.0 << 0.0;
-    QTest::newRow("upper below lower") << Rows{{50, 12}} << Range(OutputCheck::Range{150, -50})
-                                       << int(OutputCheck::Outcome::EmptySpan) << 0.0 << 0.0;
-    QTest::newRow("no rows") << Rows{} << range << int(OutputCheck::Outcome::NoRows) << 0.0 << 0.0;
+                               << int(OutputCheck::Outcome::EmptySpan) << 0.0 << 0.0 << QString();
+    QTest::newRow("upper below lower")
+        << Rows{{50, 12}} << Range(OutputCheck::Range{150, -50})
+        << int(OutputCheck::Outcome::EmptySpan) << 0.0 << 0.0 << QString();
+    QTest::newRow("no rows") << Rows{} << range << int(OutputCheck::Outcome::NoRows) << 0.0 << 0.0
+                             << QString();
     QTest::newRow("no current in any row")
-        << Rows{{50, float(qQNaN())}} << range << int(OutputCheck::Outcome::NoRows) << 0.0 << 0.0;
+        << Rows{{50, float(qQNaN())}} << range << int(OutputCheck::Outcome::NoRows) << 0.0 << 0.0
+        << QString();
 }
 
 void RunReportTest::outputCheck()
@@ -114,8 +122,10 @@ void RunReportTest::outputCheck()
     QFETCH(int, outcome);
     QFETCH(double, largest);
     QFETCH(double, mean);
+    QFETCH(QString, covered);
     const OutputCheck check = OutputCheck::of(rowsOf(rows), range, 0.1);
     QCOMPARE(int(check.outcome), outcome);
+    QCOMPARE(check.coveredText(), covered);
     if (check.computed()) {
         QVERIFY2(std::abs(check.largest - largest) < 1e-3,
                  qPrintable(QString::number(check.largest)));
@@ -205,6 +215,7 @@ void RunReportTest::runGivesReportAndExport()
 
     rig.find<QTabWidget>("tabWidget")->setCurrentIndex(4);
     rig.click("pushButtonStartTesting");
+    QVERIFY(rig.find<QLabel>("runNoSettingsHint")->isHidden()); // the settings were read
     QTRY_VERIFY_WITH_TIMEOUT(rig.find<QTableWidget>("table")->rowCount() >= 3, 10000);
     rig.click("pushButtonStopTesting");
     rig.settle();
@@ -230,7 +241,7 @@ void RunReportTest::runGivesReportAndExport()
     QCOMPARE(QFileInfo(second).fileName(), QFileInfo(first).completeBaseName() + " (2).pdf");
 
     // The export, byte for byte, and numbers a Russian-locale reader takes.
-    const QString excel = dir.filePath("run (Excel).csv");
+    const QString excel = SpreadsheetExport::pathBeside(csv);
     QSignalSpy exportEnded(chart, &ChartWindow::excelExportFinished);
     QVERIFY(chart->exportForExcel(excel));
     QTRY_COMPARE(exportEnded.size(), 1);
@@ -255,6 +266,17 @@ void RunReportTest::runGivesReportAndExport()
     QVERIFY(chart->openLog(excel));
     QCOMPARE(chart->summary().rows, live.rows);
     QCOMPARE(chart->summary().values[4].mean, fromCsv.values[4].mean);
+    const QString fromExport = pdfText(chart->writeReport(reports, 0.1)).simplified();
+    QVERIFY2(fromExport.contains(QStringLiteral("Серийный номер 1042")) &&
+                 fromExport.contains(QStringLiteral("Заключение ") + verdict + "; проверено "),
+             qPrintable(fromExport));
+    // A copy of the run away from its events file says that, not "not read".
+    QVERIFY(QFile::copy(csv, dir.filePath("copy.csv")));
+    QVERIFY(chart->openLog(dir.filePath("copy.csv")));
+    const QString orphan = pdfText(chart->writeReport(reports, 0.1)).simplified();
+    QVERIFY2(orphan.contains(QStringLiteral("События испытания не найдены")) &&
+                 !orphan.contains(QStringLiteral("Прибор не считан")),
+             qPrintable(orphan));
     QVERIFY(chart->openLog(csv));
     const QString fromFile = pdfText(chart->writeReport(reports, 0.1)).simplified();
     QVERIFY2(fromFile.contains(QStringLiteral("Заключение ") + verdict), qPrintable(fromFile));

@@ -343,6 +343,8 @@ void TestRunTest::runFileAndTableAgreeRowForRow()
     startRun();
     const QDateTime after = QDateTime::currentDateTime();
     QCOMPARE(runStarted.count(), 1);
+    // Nothing was read before the run: its report will have no range.
+    QVERIFY(!rig->find<QLabel>("runNoSettingsHint")->isHidden());
     // The first row comes at once, the next ones every 2000 ms.
     QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 1, 1500);
     QTRY_COMPARE_WITH_TIMEOUT(table()->rowCount(), 3, 5000);
