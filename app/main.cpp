@@ -1,5 +1,6 @@
 #include "app/mainwindow.h"
 #include "app/qtcompat.h"
+#include "app/qttranslations.h"
 #include "rack/rackwindow.h"
 
 #include <QApplication>
@@ -17,6 +18,7 @@ int main(int argc, char *argv[])
     const QString programDir = QCoreApplication::applicationDirPath();
     QCoreApplication::addLibraryPath(programDir + QStringLiteral("/platforms"));
     QCoreApplication::addLibraryPath(programDir);
+    QtTranslations::install(app);
     QCommandLineParser options;
     options.setApplicationDescription(
         QStringLiteral("Конфигуратор датчика температуры Veltra с выходом 4–20 мА"));

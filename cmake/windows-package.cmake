@@ -1,6 +1,7 @@
 # The folder a Windows user gets, and the installer and zip made of it (included by
 # CMakeLists.txt in the cross-build). The folder holds the program, the Qt and MinGW DLLs it
-# imports, the two plug-ins Qt loads at start, the licence texts and SOURCES.txt; nothing else.
+# imports, the two plug-ins Qt loads at start, Qt's Russian catalogue, the licence texts and
+# SOURCES.txt; nothing else.
 # scripts/check-windows-deploy proves every DLL they import is in it or is part of Windows.
 
 install(TARGETS veltra-configurator RUNTIME DESTINATION .)
@@ -35,6 +36,10 @@ function(veltra_source_package binary_package out)
 endfunction()
 veltra_source_package(gcc-mingw-w64-x86-64-posix-runtime VELTRA_GCC_MINGW_SOURCE)
 veltra_source_package(mingw-w64-x86-64-dev VELTRA_MINGW_W64_SOURCE)
+# Qt's own texts in Russian: the Windows Qt has no translations, so Debian's
+# catalogue of the same Qt 5.15 goes beside the program.
+veltra_source_package(qttranslations5-l10n VELTRA_QT_TRANSLATIONS_SOURCE)
+install(FILES /usr/share/qt5/translations/qtbase_ru.qm DESTINATION translations)
 configure_file(packaging/SOURCES.txt.in SOURCES.txt @ONLY NEWLINE_STYLE CRLF)
 install(FILES ${CMAKE_CURRENT_BINARY_DIR}/SOURCES.txt DESTINATION .)
 
