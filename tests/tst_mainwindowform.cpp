@@ -542,8 +542,6 @@ private slots:
             << "gridLayout_19" << 4 << 0 << 3 << Qt::Vertical << QSize(20, 40);
         QTest::newRow("below calibration groups")
             << "gridLayout_10" << 3 << 3 << 1 << Qt::Vertical << QSize(20, 40);
-        QTest::newRow("left of test buttons")
-            << "gridLayout_16" << 1 << 0 << 1 << Qt::Horizontal << QSize(40, 20);
     }
 
     void spacerSitsInItsGridCell()
@@ -1376,8 +1374,14 @@ private slots:
         QVERIFY(writeAndVerify != nullptr);
         QVERIFY(find != nullptr);
         QCOMPARE(bar->actions(), QList<QAction *>{menu->menuAction()});
-        QCOMPARE(menu->actions(),
+        const QList<QAction *> actions = menu->actions();
+        QCOMPARE(actions.mid(0, 7),
                  (QList<QAction *>{action, chart, load, writeAndVerify, reference, find, rack}));
+        // The calibration entries after a separator, last.
+        QVERIFY(actions.value(7) && actions.value(7)->isSeparator());
+        QCOMPARE(actions.mid(8),
+                 (QList<QAction *>{widget<QAction>("correctionWizard"), widget<QAction>("loopTest"),
+                                   widget<QAction>("calibrationCertificate")}));
         QCOMPARE(rack->text(), QStringLiteral("Стенд"));
         QCOMPARE(reference->text(), QStringLiteral("Сделать показанное эталоном"));
         QCOMPARE(find->text(), QStringLiteral("Найти прибор"));
