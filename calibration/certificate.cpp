@@ -386,7 +386,7 @@ QString write(const CertificateData &data, const QString &directory, QString *er
     const QDateTime made = data.made.isValid() ? data.made : QDateTime::currentDateTime();
     const QString text = html(data);
     const auto paint = [&](QPdfWriter &writer) {
-        return ReportPdf::paintPages(writer, text, made);
+        return ReportPdf::paintPages(writer, text, made, {}, QStringLiteral("протокол создан"));
     };
     return ReportPdf::write(
         directory, [&data](int copy) { return fileName(data.number, copy); },

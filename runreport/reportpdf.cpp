@@ -35,8 +35,10 @@ void drawPage(QPainter &painter, QTextDocument &document, int page)
 class Pages
 {
 public:
-    Pages(QPdfWriter &writer, QPainter &painter, int total, const QDateTime &made)
-        : writer(writer), painter(painter), total(total), created(CsvFormat::timeText(made))
+    Pages(QPdfWriter &writer, QPainter &painter, int total, const QDateTime &made,
+          const QString &madeWords)
+        : writer(writer), painter(painter), total(total),
+          created(madeWords + QLatin1Char(' ') + CsvFormat::timeText(made))
     {
     }
     static double footerHeight(const QPainter &painter)
@@ -50,7 +52,7 @@ public:
         const double height = footerHeight(painter);
         const QRectF footer(0, writer.height() - height, writer.width(), height);
         painter.drawText(footer, Qt::AlignLeft | Qt::AlignBottom,
-                         QStringLiteral("Конфигуратор Veltra · отчёт создан %1").arg(created));
+                         QStringLiteral("Конфигуратор Veltra · %1").arg(created));
         painter.drawText(footer, Qt::AlignRight | Qt::AlignBottom,
                          QStringLiteral("стр. %1 из %2").arg(number).arg(total));
         return number == total || writer.newPage();
@@ -124,7 +126,8 @@ void setUp(QTextDocument &document, QPdfWriter &writer, const QString &html, dou
 }
 
 bool paintPages(QPdfWriter &writer, const QString &html, const QDateTime &made,
-                const std::function<void(QPainter &, const QRectF &)> &lastPage)
+                const std::function<void(QPainter &, const QRectF &)> &lastPage,
+                const QString &madeWords)
 {
     QPainter painter;
     if (!painter.begin(&writer))
@@ -136,7 +139,7 @@ bool paintPages(QPdfWriter &writer, const QString &html, const QDateTime &made,
     QTextDocument text;
     setUp(text, writer, html, bodyHeight);
     const int textPages = text.pageCount();
-    Pages pages(writer, painter, textPages + (lastPage ? 1 : 0), made);
+    Pages pages(writer, painter, textPages + (lastPage ? 1 : 0), made, madeWords);
     for (int page = 0; page < textPages; ++page) {
         drawPage(painter, text, page);
         if (!pages.finish())

@@ -37,10 +37,12 @@ QString grid(const QList<QStringList> &rows, const QList<GridColumn> &columns = 
 void setUp(QTextDocument &document, QPdfWriter &writer, const QString &html, double height);
 
 // Draws `html` on as many pages as it takes, each numbered in its footer with
-// the time the report was made; `lastPage`, when given, draws one more page
-// into the rectangle above its footer. False when a page cannot be started.
+// the time the document was made ("отчёт создан …" unless `madeWords` says
+// otherwise); `lastPage`, when given, draws one more page into the rectangle
+// above its footer. False when a page cannot be started.
 bool paintPages(QPdfWriter &writer, const QString &html, const QDateTime &made,
-                const std::function<void(QPainter &, const QRectF &)> &lastPage = {});
+                const std::function<void(QPainter &, const QRectF &)> &lastPage = {},
+                const QString &madeWords = QStringLiteral("отчёт создан"));
 
 // Writes a report into `directory`, made if missing, under the first of
 // fileName(1), fileName(2)… that no file has, `paint` drawing its pages.
