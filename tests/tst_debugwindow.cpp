@@ -39,6 +39,17 @@ private:
         return dialog->findChild<T *>(QLatin1String(name));
     }
     void press(const char *name) { QTest::mouseClick(field<QPushButton>(name), Qt::LeftButton); }
+    static QStringList sentInTrafficFile(const QString &path)
+    {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return {QStringLiteral("cannot open ") + path};
+        QStringList sent;
+        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n'))
+            if (line.contains("  TX "))
+                sent << line.section("  ", 2).trimmed();
+        return sent;
+    }
     QByteArray lineAfter(int ms = 150)
     {
         QTest::qWait(ms);
@@ -360,15 +371,31 @@ private slots:
         QVERIFY(rig->waitForReplies(2));
         field<QCheckBox>("recordTraffic")->setChecked(false);
         QDir::setCurrent(previous);
-        QFile file(QDir(work.path()).filePath(shown));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QStringList sent;
-        for (const QString &line : QString::fromUtf8(file.readAll()).split('\n'))
-            if (line.contains("  TX "))
-                sent << line.section("  ", 2).trimmed();
         const QString masked = QString("**").repeated(9);
-        QCOMPARE(sent, (QStringList{"FF0200080AFF", "FF030008" + masked + "FF", "FF0200080AFF",
-                                    "FF030008", "****", "************", "**FF"}));
+        QCOMPARE(sentInTrafficFile(QDir(work.path()).filePath(shown)),
+                 (QStringList{"FF0200080AFF", "FF030008" + masked + "FF", "FF0200080AFF",
+                              "FF030008", "****", "************", "**FF"}));
+    }
+
+    // The first half went before recording began: the second is still a secret.
+    void passwordSplitAcrossTurningRecordingOnStaysOutOfTheFile()
+    {
+        const auto sendRaw = [this](const char *text) {
+            field<QLineEdit>("ManualTxData")->setText(text);
+            press("manualSendButton");
+            QTRY_VERIFY(!field<QPushButton>("manualCancelButton")->isEnabled());
+        };
+        sendRaw("FF030008 3132");
+        QTemporaryDir work;
+        const QString previous = QDir::currentPath();
+        QDir::setCurrent(work.path());
+        field<QCheckBox>("recordTraffic")->setChecked(true);
+        QDir::setCurrent(previous);
+        const QString shown = field<QLabel>("trafficFile")->text();
+        sendRaw("333435363738");
+        field<QCheckBox>("recordTraffic")->setChecked(false);
+        QCOMPARE(sentInTrafficFile(QDir(work.path()).filePath(shown)),
+                 QStringList{QString("**").repeated(6)});
     }
 
     void trafficFileThatCannotBeCreatedIsToldAndTheLineGoesOn()

@@ -166,6 +166,10 @@ private slots:
         for (const QString &piece : pieces)
             text += mask.hex(QByteArray::fromHex(piece.toLatin1()));
         QCOMPARE(text, shown);
+    }
+
+    void manualWindowShowsOnlyTheUnlockPayloadMasked()
+    {
         QCOMPARE(PasswordMask::shownPayload(hex("0200313233")), QStringLiteral("******"));
         QCOMPARE(PasswordMask::shownPayload(hex("0104313233")), QStringLiteral("313233"));
     }
