@@ -33,13 +33,6 @@ QString value(const std::optional<double> &v)
     return v ? CsvFormat::valueText(*v) : None;
 }
 
-// With its sign, unless it shows as zero: "+0.012", "-0.250", "0.000".
-QString signedValue(double v)
-{
-    const QString text = CsvFormat::valueText(v);
-    return (v > 0 && text != QLatin1String("0.000") ? QStringLiteral("+") : QString()) + text;
-}
-
 // A table of names and values, the values HTML already, two pairs a row:
 // the first half of `pairs` on the left, the second half on the right.
 QString table(const QList<QPair<QString, QString>> &pairs)
@@ -123,7 +116,7 @@ QString correctionSection(const std::optional<CorrectionResult> &result)
             return None;
         const bool out = !CorrectionResult::within(e, r.tolerance);
         marked = marked || out;
-        return signedValue(*e) + (out ? OutMark : QString());
+        return CsvFormat::signedValueText(*e) + (out ? OutMark : QString());
     };
     for (int i = 0; i < r.points.size(); ++i) {
         const CorrectionPointResult &p = r.points[i];
@@ -179,7 +172,8 @@ QString loopSection(const std::optional<LoopTestResult> &result)
         const bool out = deviation && std::fabs(*deviation) > r.tolerancePercent + 1e-9;
         marked = marked || out;
         rows << QStringList{QString::number(i + 1), CsvFormat::valueText(p.setMa), value(p.meterMa),
-                            deviation ? signedValue(*deviation) + (out ? OutMark : QString())
+                            deviation ? CsvFormat::signedValueText(*deviation) +
+                                            (out ? OutMark : QString())
                                       : None};
     }
     html += ReportPdf::grid(rows, {{5, false}, {31, false}, {32, false}, {32, false}});

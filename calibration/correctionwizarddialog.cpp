@@ -4,6 +4,7 @@
 
 #include "calibration/correctionwizard.h"
 #include "session/devicesession.h"
+#include "testlog/csvformat.h"
 #include "ui_correctionwizard.h"
 
 #include "calibration/calibrationprocedure.h"
@@ -15,8 +16,7 @@ static QString degrees(const std::optional<double> &value, bool signedValue = fa
 {
     if (!value)
         return QString();
-    const QString text = QLocale::c().toString(*value, 'f', 3);
-    return signedValue && *value > 0 ? QLatin1Char('+') + text : text;
+    return signedValue ? CsvFormat::signedValueText(*value) : CsvFormat::valueText(*value);
 }
 
 CorrectionWizardDialog::CorrectionWizardDialog(DeviceSession *session,

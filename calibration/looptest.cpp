@@ -4,6 +4,7 @@
 #include "device/requests.h"
 #include "runreport/outputcheck.h"
 #include "session/devicesession.h"
+#include "testlog/csvformat.h"
 
 #include <QLocale>
 
@@ -12,12 +13,6 @@
 static QString milliamps(double value)
 {
     return QLocale::c().toString(value, 'f', 3);
-}
-
-static QString signedNumber(double value)
-{
-    const QString text = QLocale::c().toString(value, 'f', 3);
-    return value > 0 && text != QLatin1String("0.000") ? QLatin1Char('+') + text : text;
 }
 
 LoopTest::LoopTest(DeviceSession *session, QObject *parent)
@@ -108,7 +103,7 @@ bool LoopTest::takeMeterReading(const QString &text, QString *whyNot)
     taken.points.append(point);
     journal(QStringLiteral("задано %1 мА, миллиамперметр %2 мА, отклонение %3 %")
                 .arg(milliamps(point.setMa), milliamps(*reading),
-                     signedNumber(*point.deviationPercent())));
+                     CsvFormat::signedValueText(*point.deviationPercent())));
     if (stepIndex + 1 < steps().size()) {
         setStep(stepIndex + 1);
     } else {

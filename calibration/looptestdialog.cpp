@@ -4,6 +4,7 @@
 
 #include "calibration/looptest.h"
 #include "session/devicesession.h"
+#include "testlog/csvformat.h"
 #include "ui_looptest.h"
 
 #include "calibration/calibrationprocedure.h"
@@ -143,8 +144,7 @@ void LoopTestDialog::showPoints()
             const LoopPointResult &point = result.points.at(row);
             const double deviation = *point.deviationPercent();
             cells[1] = QLocale::c().toString(*point.meterMa, 'f', 3);
-            cells[2] = (deviation > 0 ? QStringLiteral("+") : QString()) +
-                       QLocale::c().toString(deviation, 'f', 3);
+            cells[2] = CsvFormat::signedValueText(deviation);
             cells[3] = std::fabs(deviation) <= result.tolerancePercent + 1e-9
                            ? QStringLiteral("в допуске")
                            : QStringLiteral("вне допуска");

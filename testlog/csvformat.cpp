@@ -36,6 +36,12 @@ QString valueText(double value)
     return text;
 }
 
+QString signedValueText(double value)
+{
+    const QString text = valueText(value);
+    return value > 0 && text != QLatin1String("0.000") ? QLatin1Char('+') + text : text;
+}
+
 QStringList rowFields(const QDateTime &time, const QList<double> &values)
 {
     QStringList fields;

@@ -40,6 +40,8 @@ QString timeText(const QDateTime &time);
 // log cannot show is noise. Not-a-number and infinities come out as "nan",
 // "inf" and "-inf".
 QString valueText(double value);
+// As valueText, with "+" before a value above zero: "+0.012", "-0.250", "0.000".
+QString signedValueText(double value);
 
 // The six texts of one row: the time, then the five values in reply order. A
 // list shorter than five is padded with zeros, the way a short reply decodes.

@@ -22,6 +22,7 @@ private slots:
     void timeIsDayMonthFourDigitYearAnd24HourClock();
     void valuesHaveExactlyThreeDecimals_data();
     void valuesHaveExactlyThreeDecimals();
+    void signedValuesHaveASignOnlyWhenTheyShowOne();
     void rowIsTheTimeThenFiveValuesInReplyOrder();
     void shortValueListsArePaddedWithZeros();
     void lineJoinsWithSemicolonsAndEndsWithOneLineFeed();
@@ -122,6 +123,15 @@ void CsvFormatTest::valuesHaveExactlyThreeDecimals()
     QFETCH(double, value);
     QFETCH(QString, text);
     QCOMPARE(CsvFormat::valueText(value), text);
+}
+
+// Deviations: a sign when there is one to show, none on what shows as zero.
+void CsvFormatTest::signedValuesHaveASignOnlyWhenTheyShowOne()
+{
+    QCOMPARE(CsvFormat::signedValueText(0.012), QStringLiteral("+0.012"));
+    QCOMPARE(CsvFormat::signedValueText(-0.25), QStringLiteral("-0.250"));
+    QCOMPARE(CsvFormat::signedValueText(0.0004), QStringLiteral("0.000"));
+    QCOMPARE(CsvFormat::signedValueText(-0.0004), QStringLiteral("0.000"));
 }
 
 void CsvFormatTest::rowIsTheTimeThenFiveValuesInReplyOrder()
