@@ -380,7 +380,9 @@ QString write(const CertificateData &data, const QString &directory, QString *er
     const QDateTime made = data.made.isValid() ? data.made : QDateTime::currentDateTime();
     const QString text = html(data);
     const auto paint = [&](QPdfWriter &writer) {
-        return ReportPdf::paintPages(writer, text, made, {}, QStringLiteral("протокол создан"));
+        // The number on every page ties a page of signatures to its certificate.
+        return ReportPdf::paintPages(writer, text, made, {},
+                                     QStringLiteral("протокол № %1 создан").arg(data.number));
     };
     return ReportPdf::write(
         directory, [&data](int copy) { return fileName(data.number, copy); },

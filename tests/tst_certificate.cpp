@@ -95,6 +95,8 @@ void CertificateTest::textOfCertificate()
           "выход возвращён к измерению", "Заключение: Годен", "Выполнил Иванов И. И.", "Проверил",
           "стр. 1 из 2"})
         QVERIFY2(text.contains(expected), qPrintable(expected + (" not in: " + text)));
+    // The page of signatures names its certificate too.
+    QCOMPARE(text.count("протокол № 2026-000123 создан"), 2);
     // The same number again (never from the counter): beside it, never over it.
     QVERIFY(Certificate::write(data, "reports", &error).endsWith("2026-000123 (2).pdf"));
 }
