@@ -9,6 +9,9 @@
 #include <QHeaderView>
 #include <QLocale>
 #include <QMessageBox>
+#include <QScreen>
+
+#include <algorithm>
 
 namespace {
 
@@ -35,7 +38,7 @@ CertificateDialog::CertificateDialog(const CertificateData &draft,
 {
     ui->setupUi(this);
     // Room for the outcome and the path of the file, which may wrap.
-    ui->certificateOutcome->setMinimumHeight(4 * fontMetrics().lineSpacing());
+    ui->certificateOutcome->setMinimumHeight(3 * fontMetrics().lineSpacing());
     // A point, whatever the system's locale: the certificate writes 21.5.
     ui->certificateAmbient->setLocale(QLocale::c());
     QHeaderView *header = ui->certificateInstruments->horizontalHeader();
@@ -49,6 +52,11 @@ CertificateDialog::CertificateDialog(const CertificateData &draft,
     for (const ReferenceInstrument &instrument : settings.instruments)
         addInstrumentRow(instrument);
     showDraft();
+    // The wrapped summary lines take more height than the form's own size; as
+    // much as the screen has room for.
+    const int wanted = layout()->totalHeightForWidth(width());
+    const int room = screen()->availableGeometry().height() - 60;
+    resize(width(), std::max(height(), std::min(wanted, room)));
 }
 
 CertificateDialog::~CertificateDialog()
