@@ -92,7 +92,16 @@ bool SerialLine::open(const QString &portName, QString *whyNot)
             port->setPortName(portName);
         LineSettings::apply(*port);
         port->setReadBufferSize(SerialWorker::MaxReplyBytes);
-        if (!port->open(QIODevice::ReadWrite)) {
+        bool isOpen = port->open(QIODevice::ReadWrite);
+        // A pseudo-terminal has no parity bit and its driver drops the flag; one
+        // left as an earlier program set it (that program killed while holding
+        // it) then refuses odd parity outright. Bytes are all it carries, so it
+        // is opened without.
+        if (!isOpen && info.isNull() && port->error() == QSerialPort::UnsupportedOperationError) {
+            port->setParity(QSerialPort::NoParity);
+            isOpen = port->open(QIODevice::ReadWrite);
+        }
+        if (!isOpen) {
             failure = openFailure(port->error());
             if (key != ownerKey)
                 PortOwners::release(key);

@@ -1,4 +1,5 @@
 #include "device/requests.h"
+#include "link/linesettings.h"
 #include "session/devicesession.h"
 #include "sim/simulator.h"
 #include "support/linktoline.h"
@@ -8,9 +9,13 @@
 #include "testlog/runevents.h"
 #include "testlog/testrun.h"
 
+#include <QSerialPort>
 #include <QtTest>
 
+#include <fcntl.h>
 #include <memory>
+#include <termios.h>
+#include <unistd.h>
 
 using veltra::sim::Simulator;
 using Signal = QList<QVariant>;
@@ -92,6 +97,27 @@ private slots:
         session->disconnectLine();
         QCOMPARE(closed.count(), 1);
         QCOMPARE(stateOf(*session), QString());
+    }
+
+    // A configurator killed while connected never puts the terminal's settings
+    // back; the next one must still get the line.
+    void aTerminalLeftByAKilledProgramStillOpens()
+    {
+        const QString path = ptyOf(*sim);
+        const int fd = ::open(path.toLocal8Bit().constData(), O_RDWR | O_NOCTTY);
+        QVERIFY(fd >= 0);
+        termios left{};
+        {
+            QSerialPort earlier(path);
+            LineSettings::apply(earlier);
+            QVERIFY(earlier.open(QIODevice::ReadWrite));
+            QCOMPARE(::tcgetattr(fd, &left), 0);
+        } // closing puts back what it found, as a killed program would not
+        QCOMPARE(::tcsetattr(fd, TCSANOW, &left), 0);
+        ::close(fd);
+        QString whyNot;
+        QVERIFY2(session->connectTo(path, &whyNot), qPrintable(whyNot));
+        QVERIFY(readSerial());
     }
 
     // By its own path or by a link to it, a port is one port.
