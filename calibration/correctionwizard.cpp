@@ -4,16 +4,10 @@
 #include "device/devicewords.h"
 #include "device/replies.h"
 #include "session/devicesession.h"
-
-#include <QLocale>
+#include "testlog/csvformat.h"
 
 #include <algorithm>
 #include <cmath>
-
-static QString degrees(double value)
-{
-    return QLocale::c().toString(value, 'f', 3);
-}
 
 CorrectionWizard::CorrectionWizard(DeviceSession *session, const SensorCatalogue &catalogue,
                                    QObject *parent)
@@ -80,14 +74,15 @@ std::optional<QString> CorrectionWizard::referenceRefusal(int index, double refe
             if (reference < limits->lower || reference > limits->upper)
                 return QStringLiteral("Опорное значение %1 °C вне пределов чувствительного "
                                       "элемента (%2 … %3 °C).")
-                    .arg(degrees(reference), degrees(limits->lower), degrees(limits->upper));
+                    .arg(CsvFormat::valueText(reference), CsvFormat::valueText(limits->lower),
+                         CsvFormat::valueText(limits->upper));
         }
     }
     for (int other = 0; other < Points; ++other)
         if (other != index && hasMeasured[other] &&
             std::fabs(taken.points[other].reference - reference) < 0.001)
             return QStringLiteral("Опорное значение %1 °C уже взято в точке %2.")
-                .arg(degrees(reference))
+                .arg(CsvFormat::valueText(reference))
                 .arg(other + 1);
     return std::nullopt;
 }
@@ -122,7 +117,7 @@ bool CorrectionWizard::measure(int index, const QString &referenceText, QString 
                 .arg(index + 1)
                 .arg(current == Phase::AsFound ? QStringLiteral("как найдено")
                                                : QStringLiteral("как оставлено"),
-                     degrees(reference)));
+                     CsvFormat::valueText(reference)));
     readLiveValuesEvery(chosen.intervalMs);
     emit changed();
     return true;
@@ -157,12 +152,14 @@ void CorrectionWizard::pointTaken()
         text =
             QStringLiteral("точка %1: опорное %2 °C, измерено %3 °C, как найдено %4 °C")
                 .arg(point + 1)
-                .arg(degrees(result.reference), degrees(result.measured), degrees(*result.asFound));
+                .arg(CsvFormat::valueText(result.reference), CsvFormat::valueText(result.measured),
+                     CsvFormat::valueText(*result.asFound));
     } else {
         result.asLeft = readings->companionMean();
-        text = QStringLiteral("точка %1: опорное %2 °C, как оставлено %3 °C")
-                   .arg(point + 1)
-                   .arg(degrees(result.reference), degrees(*result.asLeft));
+        text =
+            QStringLiteral("точка %1: опорное %2 °C, как оставлено %3 °C")
+                .arg(point + 1)
+                .arg(CsvFormat::valueText(result.reference), CsvFormat::valueText(*result.asLeft));
     }
     journal(text);
     emit status(QStringLiteral("Точка %1 взята.").arg(point + 1));
@@ -181,7 +178,8 @@ void CorrectionWizard::pointTimedOut()
                        "%4 °C). Точка не взята, ничего не записано.")
             .arg(point + 1)
             .arg(chosen.timeoutMs / 1000)
-            .arg(degrees(readings->spreadNow()), degrees(chosen.steadySpread));
+            .arg(CsvFormat::valueText(readings->spreadNow()),
+                 CsvFormat::valueText(chosen.steadySpread));
     journal(text);
     if (current == Phase::AsFound)
         hasMeasured[point] = false;
@@ -254,7 +252,7 @@ bool CorrectionWizard::accept(QString *whyNot)
             .arg(taken.asFoundPassed() ? QStringLiteral("в допуске")
                                        : QStringLiteral("вне допуска"),
                  taken.asLeftPassed() ? QStringLiteral("в допуске") : QStringLiteral("вне допуска"),
-                 degrees(largest), degrees(taken.tolerance)));
+                 CsvFormat::valueText(largest), CsvFormat::valueText(taken.tolerance)));
     current = Phase::Done;
     finish();
     emit changed();

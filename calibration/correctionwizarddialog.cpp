@@ -1,15 +1,13 @@
 #include "calibration/correctionwizarddialog.h"
 
+#include "calibration/calibrationprocedure.h"
 #include "calibration/calibrationsettings.h"
-
 #include "calibration/correctionwizard.h"
 #include "session/devicesession.h"
 #include "testlog/csvformat.h"
 #include "ui_correctionwizard.h"
 
-#include "calibration/calibrationprocedure.h"
 #include <QHeaderView>
-#include <QLocale>
 #include <QTableWidgetItem>
 
 static QString degrees(const std::optional<double> &value, bool signedValue = false)
@@ -184,7 +182,7 @@ void CorrectionWizardDialog::showWaiting(int index, int readings, int needed, do
     tell(QStringLiteral("Точка %1: ждём стабилизации — разброс %2 °C, %3 из %4 показаний, "
                         "осталось %5 с.")
              .arg(index + 1)
-             .arg(QLocale::c().toString(spread, 'f', 3))
+             .arg(CsvFormat::valueText(spread))
              .arg(readings)
              .arg(needed)
              .arg(secondsLeft));

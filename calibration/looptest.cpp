@@ -6,14 +6,7 @@
 #include "session/devicesession.h"
 #include "testlog/csvformat.h"
 
-#include <QLocale>
-
 #include <cmath>
-
-static QString milliamps(double value)
-{
-    return QLocale::c().toString(value, 'f', 3);
-}
 
 LoopTest::LoopTest(DeviceSession *session, QObject *parent)
     : CalibrationProcedure(session, name(), parent)
@@ -102,7 +95,7 @@ bool LoopTest::takeMeterReading(const QString &text, QString *whyNot)
     point.meterMa = *reading;
     taken.points.append(point);
     journal(QStringLiteral("задано %1 мА, миллиамперметр %2 мА, отклонение %3 %")
-                .arg(milliamps(point.setMa), milliamps(*reading),
+                .arg(CsvFormat::valueText(point.setMa), CsvFormat::valueText(*reading),
                      CsvFormat::signedValueText(*point.deviationPercent())));
     if (stepIndex + 1 < steps().size()) {
         setStep(stepIndex + 1);
@@ -185,7 +178,7 @@ void LoopTest::released(bool follows)
         session->setLoopTestResult(taken);
         journal(QStringLiteral("%1 (допуск %2 % диапазона); %3")
                     .arg(taken.passed() ? QStringLiteral("годен") : QStringLiteral("не годен"),
-                         QLocale::c().toString(taken.tolerancePercent, 'f', 3), outcome));
+                         CsvFormat::valueText(taken.tolerancePercent), outcome));
     } else {
         journal(outcome);
     }

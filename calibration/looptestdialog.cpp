@@ -1,15 +1,13 @@
 #include "calibration/looptestdialog.h"
 
+#include "calibration/calibrationprocedure.h"
 #include "calibration/calibrationsettings.h"
-
 #include "calibration/looptest.h"
 #include "session/devicesession.h"
 #include "testlog/csvformat.h"
 #include "ui_looptest.h"
 
-#include "calibration/calibrationprocedure.h"
 #include <QHeaderView>
-#include <QLocale>
 #include <QTableWidgetItem>
 
 #include <cmath>
@@ -110,7 +108,7 @@ void LoopTestDialog::finished(bool completed)
         ui->loopVerdict->setText(
             QStringLiteral("Вывод: %1 (допуск ±%2 % диапазона).")
                 .arg(result.passed() ? QStringLiteral("годен") : QStringLiteral("не годен"),
-                     QLocale::c().toString(result.tolerancePercent, 'f', 3)));
+                     CsvFormat::valueText(result.tolerancePercent)));
     }
     if (closeWhenReleased && !loop->outputMayBeFixed())
         QDialog::reject();
@@ -138,12 +136,11 @@ void LoopTestDialog::showPoints()
     const LoopTestResult &result = loop->result();
     const QList<double> steps = LoopTest::steps();
     for (int row = 0; row < steps.size(); ++row) {
-        QStringList cells{QLocale::c().toString(steps.at(row), 'f', 3), QString(), QString(),
-                          QString()};
+        QStringList cells{CsvFormat::valueText(steps.at(row)), QString(), QString(), QString()};
         if (row < result.points.size()) {
             const LoopPointResult &point = result.points.at(row);
             const double deviation = *point.deviationPercent();
-            cells[1] = QLocale::c().toString(*point.meterMa, 'f', 3);
+            cells[1] = CsvFormat::valueText(*point.meterMa);
             cells[2] = CsvFormat::signedValueText(deviation);
             cells[3] = std::fabs(deviation) <= result.tolerancePercent + 1e-9
                            ? QStringLiteral("в допуске")

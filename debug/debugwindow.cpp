@@ -32,16 +32,11 @@ DebugWindow::DebugWindow(QWidget *parent, DeviceSession *session)
     connect(this, &DebugWindow::rawBytesSent, session, &DeviceSession::noteRawBytesSent);
     connect(worker, &SerialWorker::frameWritten, this,
             [this](const QDateTime &time, const QByteArray &frame) {
-                // Every byte written passes through the log, recorded or not, so that
-                // the password mask stays in step with the line.
-                const bool written = traffic.addSent(time, frame);
-                if (traffic.isOn())
-                    checkTrafficWritten(written);
+                checkTrafficWritten(traffic.addSent(time, frame));
             });
     connect(worker, &SerialWorker::frameReceived, this,
             [this](const QDateTime &time, const QByteArray &bytes, FrameCodec::Outcome outcome) {
-                if (traffic.isOn())
-                    checkTrafficWritten(traffic.addReceived(time, bytes, outcome));
+                checkTrafficWritten(traffic.addReceived(time, bytes, outcome));
             });
 }
 
@@ -137,9 +132,7 @@ void DebugWindow::sendNextRawGroup()
     const QByteArray group = rawGroups.takeFirst();
     if (!group.isEmpty()) {
         session->line()->writeRaw(group);
-        const bool written = traffic.addSentRaw(QDateTime::currentDateTime(), group);
-        if (traffic.isOn())
-            checkTrafficWritten(written);
+        checkTrafficWritten(traffic.addSentRaw(QDateTime::currentDateTime(), group));
     }
     ++rawSent;
     showRawProgress();

@@ -63,7 +63,7 @@ bool TrafficLog::add(const QDateTime &time, const char *direction, const QString
                      const QString &verdict)
 {
     if (!file.isOpen())
-        return false;
+        return true;
     QString line = QLocale::c().toString(time, QStringLiteral("dd.MM.yyyy hh:mm:ss.zzz")) +
                    QStringLiteral("  ") + QLatin1String(direction) + QStringLiteral("  ") + hex;
     if (!verdict.isEmpty())

@@ -32,9 +32,10 @@ public:
     // Why the file could not be created, or why the last line did not go in.
     QString errorString() const { return failure.isEmpty() ? file.errorString() : failure; }
 
-    // False when the line did not reach the file (a full disk, a file gone, or
-    // recording off); the file then holds none of it. Give every byte written to
-    // these two, recording or not: the password mask follows them in order.
+    // False when the line did not reach the file (a full disk, a file gone); the
+    // file then holds none of it. With recording off there is nothing to lose:
+    // true. Give every byte written to the first two, recording or not: the
+    // password mask follows them in order.
     bool addSent(const QDateTime &time, const QByteArray &frame);
     bool addSentRaw(const QDateTime &time, const QByteArray &bytes);
     bool addReceived(const QDateTime &time, const QByteArray &bytes, FrameCodec::Outcome outcome);
